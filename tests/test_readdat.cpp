@@ -1,0 +1,312 @@
+// The data file reader: header variables, monitor and timing blocks, the text
+// file rules, the required variables, linking, and what every failure reports.
+#include <string.h>
+
+#include <string>
+
+#include "support/testutil.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char kRequired[] = "MemSize = 2\nMemConfig = 1\nDefMode = 640x480\n";
+
+class Reader : public FreshDatabase {
+  protected:
+    BOOLEAN Load(const std::string &text) { return LoadText(dir, text); }
+    // Load text that must fail, and check the code and the line reported.
+    void ExpectRefused(const std::string &text, int32_t code, int32_t line) {
+        res_dat_err_flag = 0;
+        EXPECT_FALSE(Load(text));
+        EXPECT_EQ(res_dat_err_flag, code);
+        EXPECT_EQ(GetResDatErrLine(), line) << GetResDatErrDetail();
+    }
+    ScratchDir dir;
+};
+
+TEST_F(Reader, BundledExampleLoadsLinked) {
+    ASSERT_TRUE(ReadDatFile(ExampleDatPath().c_str())) << GetResDatErrDetail();
+    EXPECT_STREQ(GetBusType(), "VESA");
+    EXPECT_STREQ(GetMemAddr(), "8000");
+    EXPECT_STREQ(GetMemSize(), "2");
+    EXPECT_STREQ(GetMemConfig(), "1");
+    EXPECT_STREQ(GetDefaultRes(), "640x480");
+    EXPECT_EQ(MonitorNames(),
+              (Strings{"Generic", "VGA 640x480 Only", "Orvex ProView 14", "Orvex ProView 15",
+                       "Orvex ProView 17", "Orvex ProView 21"}));
+    Strings generic = ResolutionIds("Generic");
+    ASSERT_EQ(generic.size(), 10u);
+    EXPECT_EQ(generic[0], "640x480x60");
+    EXPECT_EQ(generic[9], "1024x768x75");
+    Strings timings = TimingIds();
+    ASSERT_EQ(timings.size(), 13u);
+    EXPECT_EQ(timings[1], "1:640x480@72");
+    EXPECT_EQ(timings[12], "12:1280x1024@75");
+    for (Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next)
+        for (Tag_Resolution_Entry *r = m->res_list; r != nullptr; r = r->next) {
+            ASSERT_NE(r->timing_info, nullptr) << r->res_id_string;
+            EXPECT_EQ(std::string(r->res_id_string), std::string(r->timing_info->res_id_string) +
+                                                         "x" + r->timing_info->refresh_string);
+        }
+    EXPECT_EQ(strncmp(GetTimingInfoHead()->info_block, "hdr=25.175mHz\nhsp=96\n", 21), 0)
+        << "CR LF pairs are read as LF";
+    EXPECT_EQ(res_dat_err_flag, 0);
+}
+
+TEST_F(Reader, TypicalFileLinksResolutionsToTheirBlocks) {
+    ASSERT_TRUE(Load("BusType = VESA\nMemAddr = 8000\nMemSize = 2\nMemConfig = 1\n"
+                     "DefMode = 640x480\n\n[M0]\nname=Generic\ntiming0 = T0:640x480x60\n"
+                     "timing1 = T1:640x480x72\n\n[T0:640x480x60]\nhdr=25\n\n"
+                     "[T1:640x480x72]\nhdr=31\n"));
+    EXPECT_EQ(ResolutionIds("generic"), (Strings{"640x480x60", "640x480x72"}));
+    EXPECT_EQ(TimingIds(), (Strings{"0:640x480@60", "1:640x480@72"}));
+    Tag_Resolution_Entry *second = GetMonitorEntryHead()->res_list->next;
+    EXPECT_EQ(second->timing_info, GetTimingInfoHead()->next);
+    EXPECT_STREQ(second->timing_info->info_block, "hdr=31\n");
+}
+
+TEST_F(Reader, HeaderOnlyFileLoadsWithEmptyLists) {
+    ASSERT_TRUE(Load(kRequired));
+    EXPECT_EQ(GetMonitorEntryHead(), nullptr);
+    EXPECT_EQ(GetTimingInfoHead(), nullptr);
+    EXPECT_EQ(GetBusType(), nullptr);
+    EXPECT_EQ(GetMemAddr(), nullptr);
+}
+
+TEST_F(Reader, EachRequiredVariableMustBeGiven) {
+    ExpectRefused("", 2, 0);
+    for (const char *missing : {"MemSize", "MemConfig", "DefMode"}) {
+        ResDatReset();
+        std::string text;
+        for (const char *key : {"MemSize", "MemConfig", "DefMode"})
+            if (strcmp(key, missing) != 0)
+                text += std::string(key) + " = 1\n";
+        ExpectRefused(text + "BusType = PCI\nMemAddr = 8000\n", 2, 0);
+        EXPECT_NE(strstr(GetResDatErrDetail(), missing), nullptr) << GetResDatErrDetail();
+    }
+}
+
+TEST_F(Reader, ValueSyntax) {
+    ASSERT_TRUE(Load(std::string(kRequired) + "busType = pci\n"
+                                              "MemAddr =   \"80;00\" trailing text\n"));
+    EXPECT_STREQ(GetBusType(), "pci") << "keys compare ignoring case";
+    EXPECT_STREQ(GetMemAddr(), "80;00") << "a quoted value keeps its semicolon";
+
+    ResDatReset();
+    ASSERT_TRUE(Load(std::string(kRequired) + "BusType = VESA ; local bus\nMemAddr=\"8000\n"));
+    EXPECT_STREQ(GetBusType(), "VESA ") << "blanks before a comment belong to the value";
+    EXPECT_STREQ(GetMemAddr(), "8000\n") << "an unclosed quote runs to the line end";
+
+    ResDatReset();
+    ASSERT_TRUE(Load("MemSize = 2Meg\nMemConfig=\t1\nDefMode =\nBusType = ;x\n"));
+    EXPECT_STREQ(GetMemSize(), "2Meg");
+    EXPECT_STREQ(GetMemConfig(), "\t1") << "only blanks are skipped";
+    EXPECT_STREQ(GetDefaultRes(), "") << "an empty value is present";
+    EXPECT_STREQ(GetBusType(), "");
+}
+
+TEST_F(Reader, HeaderVariableLinesThatDoNotCount) {
+    // A leading blank, a missing "=", and "=" at the end of the file's text
+    // give no value; a longer key that starts with a known one still counts.
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     " BusType = OPTI\nBusType\nMemSizeX = 4\nMemAddr = 1\nMemAddr = 2\n"
+                     "MemAddr =  "));
+    EXPECT_EQ(GetBusType(), nullptr);
+    EXPECT_STREQ(GetMemSize(), "4");
+    EXPECT_STREQ(GetMemAddr(), "2") << "a later line replaces an earlier one";
+}
+
+TEST_F(Reader, VariablesMayStandBetweenAndAfterBlocks) {
+    ASSERT_TRUE(Load("[T0:1x2x3]\na=1\n\nMemSize = 2\n[M0]\nname=m\ntiming0=T0:1x2x3\n\n"
+                     "MemConfig = 1\nDefMode = 1x2"));
+    EXPECT_STREQ(GetDefaultRes(), "1x2") << "an unended last line counts at top level";
+    EXPECT_EQ(ResolutionIds("m"), (Strings{"1x2x3"}));
+}
+
+TEST_F(Reader, BlockHeadersMustBeUpperCaseMOrT) {
+    ExpectRefused(std::string(kRequired) + "[m0]\nname=x\n", 2, 4);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "\n[ T0:1x2x3]\n", 2, 5);
+    ResDatReset();
+    ExpectRefused("[Hardware]\n", 2, 1);
+}
+
+TEST_F(Reader, MonitorBlocks) {
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[M7] anything\nmonitor = \"Big ; Screen\"\nT0:1x1x1 = T0:1x2x3\n"
+                     "[T0:1x2x3] = T1:1x2x4\n; = T2:1x2x5\n\n"
+                     "[T0:1x2x3]\n\n[T1:1x2x4]\n\n[T2:1x2x5]\n"));
+    EXPECT_EQ(MonitorNames(), (Strings{"Big ; Screen"}));
+    EXPECT_EQ(ResolutionIds("big ; screen"), (Strings{"1x2x3", "1x2x4", "1x2x5"}))
+        << "inside a monitor block every line is a resolution line";
+}
+
+TEST_F(Reader, MonitorBlockFaults) {
+    ExpectRefused(std::string(kRequired) + "[M0]\n", 2, 4);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[M0]\nGeneric\n", 2, 5);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[M0]\nname=g\ntiming0\n", 2, 6);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[M0]\nname=g\n\n[M1]\nname=G\n", 2, 8);
+    EXPECT_EQ(MonitorNames(), (Strings{"g"})) << "records added before a failure stay";
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[M0]\nname=g\nt=T0:1x2x3\nt=t0:1X2x3\n", 2, 7);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[M0]\nname=g\nt=640x480x60\n", 2, 6);
+}
+
+TEST_F(Reader, MonitorNameOnTheUnendedLastLineIsUsed) {
+    ASSERT_TRUE(Load(std::string(kRequired) + "[M0]\nname=Last"));
+    EXPECT_EQ(MonitorNames(), (Strings{"Last"}));
+    EXPECT_EQ(GetMonitorEntryHead()->res_list, nullptr);
+}
+
+TEST_F(Reader, UnendedLastLineOfABlockIsDropped) {
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[T0:1x2x3]\na=1\n\n[T1:1x2x4]\nb=2\n\n[M0]\nname=g\nt=T0:1x2x3\nt=T1:1x2x4"));
+    EXPECT_EQ(ResolutionIds("g"), (Strings{"1x2x3"}));
+
+    ResDatReset();
+    ASSERT_TRUE(Load(std::string(kRequired) + "[T0:1x2x3]\na=1\nb=2"));
+    EXPECT_STREQ(GetTimingInfoHead()->info_block, "a=1\n");
+    ResDatReset();
+    ASSERT_TRUE(Load(std::string(kRequired) + "[T0:1x2x3]\na=1\nb=2\n"));
+    EXPECT_STREQ(GetTimingInfoHead()->info_block, "a=1\nb=2\n");
+}
+
+TEST_F(Reader, TimingBlocks) {
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[T3:640x480x60] VESA\n0123456789\n;123456789\n[123456789\n\n"
+                     "[T4:640x480x72\n\n[T5:1x2x3"));
+    Tag_Timing_Info *t = GetTimingInfoHead();
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->res_id_string, "640x480");
+    EXPECT_EQ(strlen(t->info_block), 33u) << "lines keep their line ends";
+    EXPECT_STREQ(t->info_block, "0123456789\n;123456789\n[123456789\n");
+    ASSERT_NE(t->next, nullptr);
+    EXPECT_STREQ(t->next->info_block, "") << "a block with no lines is empty";
+    ASSERT_NE(t->next->next, nullptr) << "a header on the unended last line still counts";
+    EXPECT_STREQ(t->next->next->refresh_string, "3");
+    EXPECT_EQ(t->next->next->index, 2);
+}
+
+TEST_F(Reader, TimingBlockFaults) {
+    ExpectRefused(std::string(kRequired) + "[T0:1x2x3]\n\n[T0:1X2x3]\n", 2, 6);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[T]\n", 2, 4);
+}
+
+TEST_F(Reader, ResolutionWithoutTimingBlockNamesItsLine) {
+    ExpectRefused(std::string(kRequired) +
+                      "[M0]\nname=Generic\ntiming0 = T0:640x480x60\ntiming1 = T9:800x600x60\n\n"
+                      "[T0:640x480x60]\nhdr=25\n",
+                  2, 7);
+    EXPECT_STREQ(GetResDatErrDetail(),
+                 "resolution T9:800x600x60 of monitor Generic has no timing block");
+    ResDatReset();
+    // A trailing comment leaves a blank on the id, which then names no block.
+    ExpectRefused(std::string(kRequired) +
+                      "[T0:640x480x60]\n\n[M0]\nname=Generic\ntiming0 = T0:640x480x60 ; note\n",
+                  2, 8);
+    ResDatReset();
+    ASSERT_TRUE(
+        Load(std::string(kRequired) + "[M0]\nname=g\nt=T0:640x480x60\n\n[T0:640x480x60]\nx\n"))
+        << "a block may follow the monitor that names it";
+}
+
+TEST_F(Reader, CrLfCtrlZAndLoneCr) {
+    ASSERT_TRUE(Load("MemSize = 2\r\nMemConfig = 1\r\nDefMode = 640x480\r\nBusType = a\rb\r\n"
+                     "[T0:1x2x3]\r\nhdr=1\r\n\r\n[M0]\r\nname=g\r\nt=T0:1x2x3\r\n\x1A"
+                     "[M1]\r\nname=after the end\r\n"));
+    EXPECT_STREQ(GetDefaultRes(), "640x480");
+    EXPECT_STREQ(GetBusType(), "a\rb") << "a lone CR is an ordinary character";
+    EXPECT_STREQ(GetTimingInfoHead()->info_block, "hdr=1\n");
+    EXPECT_EQ(MonitorNames(), (Strings{"g"})) << "Ctrl-Z ends the file";
+}
+
+TEST_F(Reader, LongLinesArriveInPiecesOf255) {
+    // A 255-character line ends the block: the piece holding only its line end
+    // reads as a blank line, and the lines after it are read at top level.
+    std::string line255(255, 'a');
+    ASSERT_TRUE(Load(std::string(kRequired) + "[T0:1x2x3]\n" + line255 + "\nBusType = PCI\n"));
+    EXPECT_EQ(std::string(GetTimingInfoHead()->info_block), line255);
+    EXPECT_STREQ(GetBusType(), "PCI");
+
+    // A CR LF pair is one character of the 255.
+    ResDatReset();
+    ASSERT_TRUE(Load(std::string(kRequired) + "[T0:1x2x3]\n" + std::string(254, 'b') +
+                     "\r\nBusType = PCI\n"));
+    EXPECT_EQ(std::string(GetTimingInfoHead()->info_block),
+              std::string(254, 'b') + "\n" + "BusType = PCI\n");
+    // A 600-character variable line: its second piece is no header line.
+    ResDatReset();
+    ASSERT_TRUE(
+        Load(std::string(kRequired) + "BusType = " + std::string(300, 'v') + "MemAddr = 1\n"));
+    EXPECT_EQ(strlen(GetBusType()), 245u);
+    EXPECT_EQ(GetMemAddr(), nullptr);
+}
+
+TEST_F(Reader, TimingTextLimit) {
+    std::string block;
+    for (int i = 0; i < 511; ++i)
+        block += "123456789\n"; // 5110 characters
+    ASSERT_TRUE(Load(std::string(kRequired) + "[T0:1x2x3]\n" + block + "12345678\n"));
+    EXPECT_EQ(strlen(GetTimingInfoHead()->info_block), 5119u);
+    ResDatReset();
+    ExpectRefused(std::string(kRequired) + "[T0:1x2x3]\n" + block + "123456789\n", 2, 516);
+}
+
+TEST_F(Reader, FilesThatCannotBeRead) {
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(ReadDatFile(dir.File("missing.dat").c_str()));
+    EXPECT_EQ(res_dat_err_flag, 3);
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(ReadDatFile(nullptr));
+    EXPECT_EQ(res_dat_err_flag, 3);
+#ifndef _WIN32
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(ReadDatFile(dir.path().c_str())) << "a directory opens but cannot be read";
+    EXPECT_EQ(res_dat_err_flag, 3);
+#endif
+}
+
+TEST_F(Reader, ArbitraryBytesNeverOverrun) {
+    std::string junk;
+    for (int i = 0; i < 20000; ++i)
+        junk += static_cast<char>((i * 7919) % 256);
+    EXPECT_FALSE(Load(junk));
+    ResDatReset();
+    std::string nuls = std::string(kRequired) + "[T0:1x2x3]\nab" + std::string(3, '\0') + "cd\n";
+    ASSERT_TRUE(Load(nuls));
+    EXPECT_STREQ(GetTimingInfoHead()->info_block, "ab") << "a NUL ends what a line holds";
+    ResDatReset();
+    EXPECT_FALSE(Load("[M0]\n" + std::string(100000, '=')));
+}
+
+TEST_F(Reader, SecondLoadIntoFilledListsFailsOnDuplicates) {
+    std::string text = std::string(kRequired) + "[M0]\nname=g\nt=T0:1x2x3\n\n[T0:1x2x3]\nx\n";
+    ASSERT_TRUE(Load(text));
+    ExpectRefused(text, 2, 5);
+    EXPECT_EQ(MonitorNames(), (Strings{"g"}));
+}
+
+TEST_F(Reader, SettersReplaceTheHeaderTexts) {
+    ASSERT_TRUE(ReadDatFile(ExampleDatPath().c_str()));
+    EXPECT_TRUE(SetBusType("PCI"));
+    EXPECT_TRUE(SetMemAddr("F000"));
+    EXPECT_TRUE(SetMemSize("4"));
+    EXPECT_TRUE(SetDefaultRes("800x600"));
+    EXPECT_STREQ(GetBusType(), "PCI");
+    EXPECT_STREQ(GetMemAddr(), "F000");
+    EXPECT_STREQ(GetMemSize(), "4");
+    EXPECT_STREQ(GetDefaultRes(), "800x600");
+    EXPECT_STREQ(GetMemConfig(), "1");
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(SetBusType(nullptr));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_STREQ(GetBusType(), "PCI") << "a refused null leaves the text";
+}
+
+} // namespace
