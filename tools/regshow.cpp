@@ -1,0 +1,70 @@
+// orvexregshow: prints the installer's values under the driver's device key,
+// one a line (name, type, value), with "CrtTiming" broken into its fourteen
+// fields. It reads the hive through the same registry services as the
+// installer, so it shows what the installer would see.
+#include <stdio.h>
+
+#include "install/install.h"
+
+static const char *const kValueNames[] = {
+    "BusType",     "MemBase",   "MemSize",
+    "MemConfig",   "FontSize",  "MonitorType",
+    "CrtTiming",   "DefaultSettings.XResolution", "DefaultSettings.YResolution",
+    "DefaultSettings.VRefresh",
+};
+
+static const char *TypeName(DWORD type) {
+    switch (type) {
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    default:
+        return "other";
+    }
+}
+
+static uint32_t Le32(const BYTE *b) {
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+}
+
+int main() {
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(hKeyRoot, szRegPath, 0, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS) {
+        printf("(device key cannot be opened: error %d)\n", static_cast<int>(status));
+        return 1;
+    }
+    for (const char *name : kValueNames) {
+        BYTE data[512];
+        DWORD size = sizeof data - 1;
+        DWORD type = 0;
+        status = RegQueryValueExA(key, name, nullptr, &type, data, &size);
+        if (status != ERROR_SUCCESS) {
+            printf("%-28s (none)\n", name);
+            continue;
+        }
+        printf("%-28s %-10s ", name, TypeName(type));
+        if (type == REG_DWORD && size == 4) {
+            printf("0x%08x (%u)\n", Le32(data), Le32(data));
+        } else if (type == REG_SZ) {
+            data[size] = '\0';
+            printf("\"%s\" (%u bytes)\n", reinterpret_cast<char *>(data),
+                   static_cast<unsigned>(size));
+        } else if (type == REG_BINARY && size == CRT_TIMING_BYTES) {
+            printf("%u bytes:\n", static_cast<unsigned>(size));
+            for (int slot = 0; slot < TIMING_SLOTS; ++slot)
+                printf("    %-4s = %d\n", timing_slot_names[slot],
+                       static_cast<int>(Le32(data + 4 * slot)));
+        } else {
+            for (DWORD i = 0; i < size; ++i)
+                printf("%02x%s", data[i], i + 1 < size ? "," : "");
+            printf(" (%u bytes)\n", static_cast<unsigned>(size));
+        }
+    }
+    RegCloseKey(key);
+    return 0;
+}
