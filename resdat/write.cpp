@@ -17,10 +17,9 @@ namespace {
 // (stdio keeps them) and reported by Finish().
 struct OutFile {
     FILE *fp;
-    const char *name;
 
     explicit OutFile(const char *file_name)
-        : fp(file_name != nullptr ? fopen(file_name, "wb") : nullptr), name(file_name) {}
+        : fp(file_name != nullptr ? fopen(file_name, "wb") : nullptr) {}
     OutFile(const OutFile &) = delete;
     OutFile &operator=(const OutFile &) = delete;
     ~OutFile() {
@@ -28,14 +27,12 @@ struct OutFile {
             fclose(fp);
     }
 
-    // Close the file; false (and the file removed) when any write failed, so
-    // that a cut-off file is never left behind as if it were complete.
+    // Close the file; false when any write failed (a full disk), so that a
+    // cut-off file is never reported as written.
     bool Finish() {
         bool ok = ferror(fp) == 0;
         ok = fclose(fp) == 0 && ok;
         fp = nullptr;
-        if (!ok)
-            remove(name);
         return ok;
     }
 };
