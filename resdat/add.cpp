@@ -40,46 +40,67 @@ char *CopyText(const char *text) {
     return CopyTextN(text, strlen(text));
 }
 
-// A full-form id needs a ":" and, after it, a lower-case "x" for the short
-// forms to be derived from it.
-static bool IsFullFormId(const char *id) {
+bool IsFullFormId(const char *id) {
     const char *colon = strchr(id, ':');
     return colon != nullptr && strrchr(colon, 'x') != nullptr;
 }
 
-static char *CopyOrFail(const char *text, size_t length) {
-    char *copy = CopyTextN(text, length);
+// Where the short forms lie within an id.
+struct Span {
+    const char *start;
+    size_t length;
+};
+
+static Span WholeSpan(const char *text) {
+    return Span{text, strlen(text)};
+}
+
+static Span RefreshSpan(const char *res_id_string) {
+    const char *last_x = strrchr(res_id_string, 'x');
+    return last_x != nullptr ? WholeSpan(last_x + 1) : WholeSpan(res_id_string);
+}
+
+static Span StripResSpan(const char *res_id_string) {
+    const char *colon = strchr(res_id_string, ':');
+    return colon != nullptr ? WholeSpan(colon + 1) : WholeSpan(res_id_string);
+}
+
+static Span StripTimingSpan(const char *res_id_string) {
+    const char *colon = strchr(res_id_string, ':');
+    const char *last_x = colon != nullptr ? strrchr(colon, 'x') : nullptr;
+    if (last_x == nullptr)
+        return WholeSpan(res_id_string);
+    return Span{colon + 1, static_cast<size_t>(last_x - (colon + 1))};
+}
+
+static char *CopySpan(Span span) {
+    char *copy = CopyTextN(span.start, span.length);
     if (copy == nullptr)
         res_dat_err_flag = 1;
     return copy;
 }
 
+// Replace a text by its short form within the same allocation: the short form
+// is never longer, so the change can neither fail nor allocate.
+static void ShortenInPlace(char *text, Span (*form)(const char *)) {
+    Span span = form(text);
+    memmove(text, span.start, span.length);
+    text[span.length] = '\0';
+}
+
 char *GetRefreshFromResIDString(const char *res_id_string) {
-    const char *last_x = strrchr(res_id_string, 'x');
-    const char *start = last_x != nullptr ? last_x + 1 : res_id_string;
-    return CopyOrFail(start, strlen(start));
+    return CopySpan(RefreshSpan(res_id_string));
 }
 
 char *StripRes(const char *res_id_string) {
-    const char *colon = strchr(res_id_string, ':');
-    const char *start = colon != nullptr ? colon + 1 : res_id_string;
-    return CopyOrFail(start, strlen(start));
+    return CopySpan(StripResSpan(res_id_string));
 }
 
 char *StripTiming(const char *res_id_string) {
-    const char *colon = strchr(res_id_string, ':');
-    const char *last_x = colon != nullptr ? strrchr(colon, 'x') : nullptr;
-    if (last_x == nullptr)
-        return CopyOrFail(res_id_string, strlen(res_id_string));
-    return CopyOrFail(colon + 1, static_cast<size_t>(last_x - (colon + 1)));
+    return CopySpan(StripTimingSpan(res_id_string));
 }
 
-Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr) {
-    if (monitor_id_string == nullptr || list_ptr == nullptr ||
-        FindMonitorEntry(monitor_id_string, *list_ptr) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
+Tag_Monitor_Entry *NewMonitorEntry(const char *monitor_id_string) {
     Tag_Monitor_Entry *entry = static_cast<Tag_Monitor_Entry *>(malloc(sizeof *entry));
     if (entry == nullptr) {
         res_dat_err_flag = 1;
@@ -94,7 +115,18 @@ Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_En
     entry->marked = 0;
     entry->res_list = nullptr;
     entry->next = nullptr;
+    return entry;
+}
 
+Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr) {
+    if (monitor_id_string == nullptr || list_ptr == nullptr ||
+        FindMonitorEntry(monitor_id_string, *list_ptr) != nullptr) {
+        res_dat_err_flag = 2;
+        return nullptr;
+    }
+    Tag_Monitor_Entry *entry = NewMonitorEntry(monitor_id_string);
+    if (entry == nullptr)
+        return nullptr;
     Tag_Monitor_Entry **link = list_ptr;
     while (*link != nullptr)
         link = &(*link)->next;
@@ -102,15 +134,7 @@ Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_En
     return entry;
 }
 
-Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const char *res_id_string,
-                                         Tag_Monitor_Entry *monitor_list) {
-    Tag_Monitor_Entry *monitor =
-        monitor_id_string != nullptr ? FindMonitorEntry(monitor_id_string, monitor_list) : nullptr;
-    if (monitor == nullptr || res_id_string == nullptr || !IsFullFormId(res_id_string) ||
-        FindResolutionEntry(res_id_string, monitor->res_list) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
+Tag_Resolution_Entry *NewResolutionEntry(const char *res_id_string) {
     Tag_Resolution_Entry *entry = static_cast<Tag_Resolution_Entry *>(malloc(sizeof *entry));
     if (entry == nullptr) {
         res_dat_err_flag = 1;
@@ -125,7 +149,21 @@ Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const ch
     entry->marked = 0;
     entry->timing_info = nullptr;
     entry->next = nullptr;
+    return entry;
+}
 
+Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const char *res_id_string,
+                                         Tag_Monitor_Entry *monitor_list) {
+    Tag_Monitor_Entry *monitor =
+        monitor_id_string != nullptr ? FindMonitorEntry(monitor_id_string, monitor_list) : nullptr;
+    if (monitor == nullptr || res_id_string == nullptr || !IsFullFormId(res_id_string) ||
+        FindResolutionEntry(res_id_string, monitor->res_list) != nullptr) {
+        res_dat_err_flag = 2;
+        return nullptr;
+    }
+    Tag_Resolution_Entry *entry = NewResolutionEntry(res_id_string);
+    if (entry == nullptr)
+        return nullptr;
     Tag_Resolution_Entry **link = &monitor->res_list;
     while (*link != nullptr)
         link = &(*link)->next;
@@ -133,14 +171,8 @@ Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const ch
     return entry;
 }
 
-Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block,
-                               int16_t block_size, Tag_Timing_Info **list_ptr) {
-    if (res_id_string == nullptr || info_block == nullptr || list_ptr == nullptr ||
-        block_size < 1 || !IsFullFormId(res_id_string) ||
-        FindTimingInfo(res_id_string, *list_ptr) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
+Tag_Timing_Info *NewTimingInfo(const char *res_id_string, const char *info_block,
+                               int16_t block_size) {
     Tag_Timing_Info *info = static_cast<Tag_Timing_Info *>(malloc(sizeof *info));
     if (info == nullptr) {
         res_dat_err_flag = 1;
@@ -156,7 +188,6 @@ Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block
     if (info->refresh_string == nullptr) {
         free(info->res_id_string);
         free(info);
-        res_dat_err_flag = 1;
         return nullptr;
     }
     size_t size = static_cast<size_t>(block_size);
@@ -170,10 +201,23 @@ Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block
     }
     memcpy(info->info_block, info_block, size);
     info->info_block[size - 1] = '\0';
+    info->index = 0;
     info->next = nullptr;
+    return info;
+}
 
+Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block,
+                               int16_t block_size, Tag_Timing_Info **list_ptr) {
+    if (res_id_string == nullptr || info_block == nullptr || list_ptr == nullptr ||
+        block_size < 1 || !IsFullFormId(res_id_string) ||
+        FindTimingInfo(res_id_string, *list_ptr) != nullptr) {
+        res_dat_err_flag = 2;
+        return nullptr;
+    }
+    Tag_Timing_Info *info = NewTimingInfo(res_id_string, info_block, block_size);
+    if (info == nullptr)
+        return nullptr;
     if (*list_ptr == nullptr) {
-        info->index = 0;
         *list_ptr = info;
     } else {
         Tag_Timing_Info *tail = *list_ptr;
@@ -185,36 +229,76 @@ Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block
     return info;
 }
 
-BOOLEAN LinkResEntryToTimingInfo(void) {
+// The timing records by full-form id, the first in list order for each name,
+// so that linking takes one look-up per entry. False when memory runs out.
+static bool IndexTimingList(NameIndex *index) {
+    for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
+        uint32_t hash = NameHash(info->res_id_string);
+        if (FindInNameIndex(index, info->res_id_string, hash) == nullptr &&
+            !AddToNameIndex(index, info->res_id_string, hash, info)) {
+            FreeNameIndex(index);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Link one entry; false (code 2) when no timing record has its id.
+static bool LinkEntry(const NameIndex *timings, Tag_Resolution_Entry *entry, uint32_t hash) {
+    Tag_Timing_Info *info =
+        static_cast<Tag_Timing_Info *>(FindInNameIndex(timings, entry->res_id_string, hash));
+    if (info == nullptr) {
+        res_dat_err_flag = 2;
+        return false;
+    }
+    entry->timing_info = info;
+    ShortenInPlace(entry->res_id_string, StripResSpan);
+    return true;
+}
+
+BOOLEAN LinkResEntries(const NameIndex *timings) {
+    // Entries are looked up a few at a time: the table slots of a batch are
+    // fetched together, then used, in list order.
+    enum { kBatch = 16 };
+    Tag_Resolution_Entry *batch[kBatch];
+    uint32_t hashes[kBatch];
+    int n = 0;
     for (Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr;
          monitor = monitor->next) {
         for (Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
              entry = entry->next) {
             if (entry->timing_info != nullptr)
                 continue; // linked by an earlier load
-            Tag_Timing_Info *info = FindTimingInfo(entry->res_id_string, GetTimingInfoHead());
-            if (info == nullptr) {
-                res_dat_err_flag = 2;
-                return FALSE;
+            hashes[n] = NameHash(entry->res_id_string);
+            PrefetchNameIndex(timings, hashes[n]);
+            batch[n++] = entry;
+            if (n == kBatch) {
+                for (int i = 0; i < n; ++i)
+                    if (!LinkEntry(timings, batch[i], hashes[i]))
+                        return FALSE;
+                n = 0;
             }
-            char *short_id = StripRes(entry->res_id_string);
-            if (short_id == nullptr)
-                return FALSE;
-            entry->timing_info = info;
-            free(entry->res_id_string);
-            entry->res_id_string = short_id;
         }
     }
+    for (int i = 0; i < n; ++i)
+        if (!LinkEntry(timings, batch[i], hashes[i]))
+            return FALSE;
     return TRUE;
 }
 
-BOOLEAN ReformatTimingInfoResIDStrings(void) {
-    for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
-        char *short_id = StripTiming(info->res_id_string);
-        if (short_id == nullptr)
-            return FALSE;
-        free(info->res_id_string);
-        info->res_id_string = short_id;
+BOOLEAN LinkResEntryToTimingInfo(void) {
+    NameIndex index = EmptyNameIndex();
+    if (!IndexTimingList(&index)) {
+        res_dat_err_flag = 1;
+        return FALSE;
     }
+    BOOLEAN result = LinkResEntries(&index);
+    FreeNameIndex(&index);
+    return result;
+}
+
+BOOLEAN ReformatTimingInfoResIDStrings(void) {
+    for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next)
+        ShortenInPlace(info->res_id_string, StripTimingSpan);
     return TRUE;
 }

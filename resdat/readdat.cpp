@@ -25,17 +25,29 @@ struct Tag_Var_Entry {
 constexpr size_t kLineBufferSize = 256;
 constexpr size_t kScratchSize = 5120; // a timing block's text and its NUL
 constexpr char kCtrlZ = 0x1A;
+constexpr size_t kChunk = 16;
 
 // Buffered reading of one file in pieces, as the line buffer takes them.
 struct LineSource {
     FILE *fp;
-    size_t pos;
-    size_t len;
-    bool at_end;        // end of the file or Ctrl-Z reached (sticky)
-    bool failed;        // a read error
-    int32_t line;       // the line number of the piece last read, from 1
-    bool line_complete; // the piece last read ended its line
-    char buf[16384];
+    size_t pos;               // next byte of buf to take
+    size_t len;               // bytes held in buf
+    bool input_done;          // the file has nothing more to give
+    bool at_end;              // the reader met the end of the file or a Ctrl-Z (sticky)
+    bool failed;              // a read error
+    int32_t line;             // the line number of the piece last read, from 1
+    bool line_complete;       // the piece last read ended its line
+    char buf[65536 + kChunk]; // the slack lets a line be copied in whole chunks
+};
+
+// What one load adds to, and the tables that find records by name in it.
+struct LoadState {
+    NameIndex monitors;  // every monitor of the database
+    NameIndex timings;   // every timing record, by full-form id
+    NameIndex entry_ids; // the ids of the monitor block being read
+    Tag_Monitor_Entry *monitor_tail;
+    Tag_Timing_Info *timing_tail;
+    Tag_Monitor_Entry *first_new_monitor; // the first monitor this load added
 };
 
 enum ReadResult { kPiece, kNoPiece };
@@ -79,30 +91,49 @@ static BOOLEAN Fail(int32_t code, int32_t line, const char *format, const char *
     return FALSE;
 }
 
-static bool FillSource(LineSource *src) {
-    if (src->at_end || src->failed)
-        return false;
-    src->pos = 0;
-    src->len = fread(src->buf, 1, sizeof src->buf, src->fp);
-    if (src->len == 0) {
+// Move what is left to the front of the buffer and read more behind it. A
+// Ctrl-Z ends the file: what follows it is never handed out.
+static void FillSource(LineSource *src) {
+    if (src->input_done)
+        return;
+    if (src->pos > 0) {
+        memmove(src->buf, src->buf + src->pos, src->len - src->pos);
+        src->len -= src->pos;
+        src->pos = 0;
+    }
+    size_t got = fread(src->buf + src->len, 1, sizeof src->buf - kChunk - src->len, src->fp);
+    const char *ctrl_z = static_cast<const char *>(memchr(src->buf + src->len, kCtrlZ, got));
+    if (ctrl_z != nullptr) {
+        got = static_cast<size_t>(ctrl_z - (src->buf + src->len));
+        src->input_done = true;
+    }
+    src->len += got;
+    if (got == 0) {
+        src->input_done = true;
         if (ferror(src->fp))
             src->failed = true;
-        src->at_end = true;
-        return false;
     }
-    return true;
 }
 
 // Peek at the next character without taking it; -1 at the end of the file.
 static int PeekChar(LineSource *src) {
-    if (src->pos == src->len && !FillSource(src))
+    if (src->at_end)
         return -1;
-    char c = src->buf[src->pos];
-    if (c == kCtrlZ) {
+    if (src->pos == src->len)
+        FillSource(src);
+    if (src->pos == src->len) {
         src->at_end = true;
         return -1;
     }
-    return static_cast<unsigned char>(c);
+    return static_cast<unsigned char>(src->buf[src->pos]);
+}
+
+// Copy a short line in whole chunks, which beats a byte-exact copy of a few
+// dozen bytes; up to kChunk - 1 bytes beyond length are copied too, so both
+// buffers need that much room (the line buffer and the source buffer have it).
+static void CopyChunks(char *out, const char *from, size_t length) {
+    for (size_t i = 0; i < length; i += kChunk)
+        memcpy(out + i, from + i, kChunk);
 }
 
 // Read the next piece of a line into out (at most size - 1 characters and a
@@ -115,6 +146,26 @@ static ReadResult ReadPiece(LineSource *src, char *out, size_t size, bool *reach
     if (src->line_complete) {
         src->line++;
         src->line_complete = false;
+    }
+    // The common case: a whole line in the buffer, short enough for out.
+    if (!src->at_end) {
+        if (src->len - src->pos <= size && !src->input_done)
+            FillSource(src);
+        const char *start = src->buf + src->pos;
+        size_t window = src->len - src->pos < size ? src->len - src->pos : size;
+        const char *lf = static_cast<const char *>(memchr(start, '\n', window));
+        if (lf != nullptr) {
+            size_t raw = static_cast<size_t>(lf - start) + 1;
+            size_t text = raw >= 2 && lf[-1] == '\r' ? raw - 2 : raw - 1; // without line end
+            if (text + 1 < size && size >= kLineBufferSize) {
+                CopyChunks(out, start, text);
+                out[text] = '\n';
+                out[text + 1] = '\0';
+                src->pos += raw;
+                src->line_complete = true;
+                return kPiece;
+            }
+        }
     }
     while (n + 1 < size) {
         int c = PeekChar(src);
@@ -163,19 +214,27 @@ static char *GetData(char *file_line) {
     return p;
 }
 
-static bool RememberEntryLine(int32_t line) {
-    if (entry_count == entry_capacity) {
-        size_t capacity = entry_capacity == 0 ? 64 : entry_capacity * 2;
-        int32_t *grown = static_cast<int32_t *>(malloc(capacity * sizeof *grown));
-        if (grown == nullptr)
-            return false;
-        if (entry_count > 0)
-            memcpy(grown, entry_lines, entry_count * sizeof *grown);
-        free(entry_lines);
-        entry_lines = grown;
-        entry_capacity = capacity;
-    }
-    entry_lines[entry_count++] = line;
+// length characters of text and a NUL into a buffer of size bytes, cut to fit.
+static void CopyBounded(char *to, size_t size, const char *text, size_t length) {
+    if (length > size - 1)
+        length = size - 1;
+    memcpy(to, text, length);
+    to[length] = '\0';
+}
+
+// Room for one more entry line; false when memory runs out.
+static bool ReserveEntryLine(void) {
+    if (entry_count < entry_capacity)
+        return true;
+    size_t capacity = entry_capacity == 0 ? 64 : entry_capacity * 2;
+    int32_t *grown = static_cast<int32_t *>(malloc(capacity * sizeof *grown));
+    if (grown == nullptr)
+        return false;
+    if (entry_count > 0)
+        memcpy(grown, entry_lines, entry_count * sizeof *grown);
+    free(entry_lines);
+    entry_lines = grown;
+    entry_capacity = capacity;
     return true;
 }
 
@@ -185,7 +244,57 @@ static void ForgetEntryLines(void) {
     entry_count = entry_capacity = 0;
 }
 
-static BOOLEAN GetMonitorInfoBlock(LineSource *src) {
+// Appends a new monitor of that name, refusing a duplicate (code 2).
+static Tag_Monitor_Entry *AddLoadedMonitor(LoadState *load, const char *name) {
+    uint32_t hash = NameHash(name);
+    if (FindInNameIndex(&load->monitors, name, hash) != nullptr) {
+        res_dat_err_flag = 2;
+        return nullptr;
+    }
+    Tag_Monitor_Entry *monitor = NewMonitorEntry(name);
+    if (monitor == nullptr)
+        return nullptr;
+    if (!AddToNameIndex(&load->monitors, monitor->monitor_id_string, hash, monitor)) {
+        FreeMonitorEntryList(monitor);
+        res_dat_err_flag = 1;
+        return nullptr;
+    }
+    if (load->monitor_tail == nullptr)
+        monitor_list = monitor;
+    else
+        load->monitor_tail->next = monitor;
+    load->monitor_tail = monitor;
+    if (load->first_new_monitor == nullptr)
+        load->first_new_monitor = monitor;
+    return monitor;
+}
+
+// Appends a new timing record, refusing a duplicate or malformed id (code 2).
+static Tag_Timing_Info *AddLoadedTiming(LoadState *load, const char *id, uint32_t hash,
+                                        const char *block, size_t size) {
+    if (!IsFullFormId(id) || FindInNameIndex(&load->timings, id, hash) != nullptr) {
+        res_dat_err_flag = 2;
+        return nullptr;
+    }
+    Tag_Timing_Info *info = NewTimingInfo(id, block, static_cast<int16_t>(size));
+    if (info == nullptr)
+        return nullptr;
+    if (!AddToNameIndex(&load->timings, info->res_id_string, hash, info)) {
+        FreeTimingInfoList(info);
+        res_dat_err_flag = 1;
+        return nullptr;
+    }
+    if (load->timing_tail == nullptr) {
+        timing_list = info;
+    } else {
+        info->index = load->timing_tail->index + 1;
+        load->timing_tail->next = info;
+    }
+    load->timing_tail = info;
+    return info;
+}
+
+static BOOLEAN GetMonitorInfoBlock(LoadState *load, LineSource *src) {
     bool reached_end = false;
     int32_t header_line = src->line;
     if (ReadPiece(src, io_buffer, sizeof io_buffer, &reached_end) == kNoPiece) {
@@ -198,43 +307,68 @@ static BOOLEAN GetMonitorInfoBlock(LineSource *src) {
     if (value == nullptr)
         return Fail(2, src->line, "monitor name line without a value");
     char name[kLineBufferSize];
-    snprintf(name, sizeof name, "%s", value);
-    if (AddMonitorEntry(name, &monitor_list) == nullptr) {
+    CopyBounded(name, sizeof name, value, strlen(value));
+    Tag_Monitor_Entry *monitor = AddLoadedMonitor(load, name);
+    if (monitor == nullptr) {
         if (res_dat_err_flag == 1)
             return Fail(1, src->line, "out of memory");
         return Fail(2, src->line, "duplicate monitor %s", name);
     }
 
+    // The monitor's own ids, to refuse a duplicate without a walk of the list.
+    NameIndex *ids = &load->entry_ids;
+    ClearNameIndex(ids);
+    Tag_Resolution_Entry *tail = nullptr;
+    BOOLEAN result = TRUE;
     for (;;) {
         if (ReadPiece(src, io_buffer, sizeof io_buffer, &reached_end) == kNoPiece || reached_end ||
             io_buffer[0] == '\n')
             break;
         value = GetData(io_buffer);
-        if (value == nullptr)
-            return Fail(2, src->line, "resolution line of monitor %s without a value", name);
-        if (AddResolutionEntry(name, value, monitor_list) == nullptr) {
-            if (res_dat_err_flag == 1)
-                return Fail(1, src->line, "out of memory");
-            Tag_Monitor_Entry *monitor = FindMonitorEntry(name, monitor_list);
-            if (monitor != nullptr && FindResolutionEntry(value, monitor->res_list) != nullptr)
-                return Fail(2, src->line, "duplicate resolution %s in monitor %s", value, name);
-            return Fail(2, src->line,
-                        "malformed resolution id \"%s\" in monitor %s (expected Tn:WxHxR)", value,
-                        name);
+        if (value == nullptr) {
+            result = Fail(2, src->line, "resolution line of monitor %s without a value", name);
+            break;
         }
-        if (!RememberEntryLine(src->line))
-            return Fail(1, src->line, "out of memory");
+        uint32_t hash = NameHash(value);
+        if (!IsFullFormId(value)) {
+            result = Fail(2, src->line,
+                          "malformed resolution id \"%s\" in monitor %s (expected Tn:WxHxR)", value,
+                          name);
+            break;
+        }
+        if (FindInNameIndex(ids, value, hash) != nullptr) {
+            result = Fail(2, src->line, "duplicate resolution %s in monitor %s", value, name);
+            break;
+        }
+        Tag_Resolution_Entry *entry = ReserveEntryLine() ? NewResolutionEntry(value) : nullptr;
+        if (entry == nullptr) {
+            result = Fail(1, src->line, "out of memory");
+            break;
+        }
+        if (!AddToNameIndex(ids, entry->res_id_string, hash, entry)) {
+            FreeResolutionEntryList(entry);
+            result = Fail(1, src->line, "out of memory");
+            break;
+        }
+        if (tail == nullptr)
+            monitor->res_list = entry;
+        else
+            tail->next = entry;
+        tail = entry;
+        entry_lines[entry_count++] = src->line;
     }
-    if (src->failed)
+    if (result && src->failed)
         return Fail(3, 0, "the file cannot be read");
-    return TRUE;
+    return result;
 }
 
-static BOOLEAN GetTimingInfoBlock(const char *block_id, char *temp_info_buffer, LineSource *src) {
+static BOOLEAN GetTimingInfoBlock(LoadState *load, const char *block_id, char *temp_info_buffer,
+                                  LineSource *src) {
     int32_t header_line = src->line;
     char id[kLineBufferSize];
-    size_t id_length = strcspn(block_id + 1, "] \n");
-    snprintf(id, sizeof id, "%.*s", static_cast<int>(id_length), block_id + 1);
+    CopyBounded(id, sizeof id, block_id + 1, strcspn(block_id + 1, "] \n"));
+    uint32_t hash = NameHash(id);
+    PrefetchNameIndex(&load->timings, hash); // looked up once the block is read
 
     size_t length = 0;
     bool reached_end = false;
@@ -252,11 +386,10 @@ static BOOLEAN GetTimingInfoBlock(const char *block_id, char *temp_info_buffer, 
         return Fail(3, 0, "the file cannot be read");
     temp_info_buffer[length] = '\0';
 
-    if (AddTimingInfo(id, temp_info_buffer, static_cast<int16_t>(length + 1), &timing_list) ==
-        nullptr) {
+    if (AddLoadedTiming(load, id, hash, temp_info_buffer, length + 1) == nullptr) {
         if (res_dat_err_flag == 1)
             return Fail(1, header_line, "out of memory");
-        if (FindTimingInfo(id, timing_list) != nullptr)
+        if (IsFullFormId(id))
             return Fail(2, header_line, "duplicate timing block %s", id);
         return Fail(2, header_line, "malformed timing block id \"%s\" (expected Tn:WxHxR)", id);
     }
@@ -281,36 +414,37 @@ static BOOLEAN ReadHeaderVariable(char *line, int32_t line_number) {
     return TRUE;
 }
 
-// The line of the first resolution entry of this load that has no timing block.
-static int32_t UnlinkedEntryLine(const char **monitor_name, const char **res_id) {
+// After a failed link: the line of the first resolution entry of this load
+// that has no timing block. Linking handles the entries in list order and stops
+// at that one, so the entries of this load before it are linked.
+static int32_t UnlinkedEntryLine(const LoadState *load, const char **monitor_name,
+                                 const char **res_id) {
     size_t k = 0;
-    for (Tag_Monitor_Entry *monitor = monitor_list; monitor != nullptr; monitor = monitor->next) {
+    for (Tag_Monitor_Entry *monitor = load->first_new_monitor; monitor != nullptr;
+         monitor = monitor->next) {
         for (Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
-             entry = entry->next) {
-            if (entry->timing_info != nullptr)
-                continue;
-            if (FindTimingInfo(entry->res_id_string, timing_list) == nullptr) {
+             entry = entry->next, ++k) {
+            if (entry->timing_info == nullptr) {
                 *monitor_name = monitor->monitor_id_string;
                 *res_id = entry->res_id_string;
                 return k < entry_count ? entry_lines[k] : 0;
             }
-            ++k;
         }
     }
     return 0;
 }
 
-static BOOLEAN ReadBlocksAndVariables(LineSource *src, char *temp_info_buffer) {
+static BOOLEAN ReadBlocksAndVariables(LoadState *load, LineSource *src, char *temp_info_buffer) {
     bool reached_end = false;
     while (ReadPiece(src, io_buffer, sizeof io_buffer, &reached_end) == kPiece) {
         if (io_buffer[0] == ';')
             continue;
         if (io_buffer[0] == '[') {
             if (io_buffer[1] == 'M') {
-                if (!GetMonitorInfoBlock(src))
+                if (!GetMonitorInfoBlock(load, src))
                     return FALSE;
             } else if (io_buffer[1] == 'T') {
-                if (!GetTimingInfoBlock(io_buffer, temp_info_buffer, src))
+                if (!GetTimingInfoBlock(load, io_buffer, temp_info_buffer, src))
                     return FALSE;
             } else {
                 return Fail(2, src->line, "unknown block header (expected [M or [T)");
@@ -325,6 +459,40 @@ static BOOLEAN ReadBlocksAndVariables(LineSource *src, char *temp_info_buffer) {
     return TRUE;
 }
 
+// Index what the database already holds, so that this load refuses the same
+// duplicates as the Add operations, and find the tails to append to.
+static bool IndexExistingRecords(LoadState *load) {
+    for (Tag_Monitor_Entry *m = monitor_list; m != nullptr; m = m->next) {
+        uint32_t hash = NameHash(m->monitor_id_string);
+        if (FindInNameIndex(&load->monitors, m->monitor_id_string, hash) == nullptr &&
+            !AddToNameIndex(&load->monitors, m->monitor_id_string, hash, m))
+            return false;
+        load->monitor_tail = m;
+    }
+    for (Tag_Timing_Info *t = timing_list; t != nullptr; t = t->next) {
+        uint32_t hash = NameHash(t->res_id_string);
+        if (FindInNameIndex(&load->timings, t->res_id_string, hash) == nullptr &&
+            !AddToNameIndex(&load->timings, t->res_id_string, hash, t))
+            return false;
+        load->timing_tail = t;
+    }
+    return true;
+}
+
+static BOOLEAN LoadOpenFile(LoadState *load, FILE *fp, char *temp_info_buffer) {
+    source.fp = fp;
+    source.pos = source.len = 0;
+    source.input_done = source.at_end = source.failed = false;
+    source.line = 0;
+    source.line_complete = true;
+    entry_count = 0;
+    if (!IndexExistingRecords(load))
+        return Fail(1, 0, "out of memory");
+    return ReadBlocksAndVariables(load, &source, temp_info_buffer);
+}
+
+static BOOLEAN LinkLoad(LoadState *load);
+
 BOOLEAN ReadDatFile(const char *f_name) {
     err_line = 0;
     err_detail[0] = '\0';
@@ -337,42 +505,34 @@ BOOLEAN ReadDatFile(const char *f_name) {
         return Fail(3, 0, "the file cannot be opened");
     }
 
-    source.fp = fp;
-    source.pos = source.len = 0;
-    source.at_end = source.failed = false;
-    source.line = 0;
-    source.line_complete = true;
-    entry_count = 0;
-
-    BOOLEAN read = ReadBlocksAndVariables(&source, temp_info_buffer);
+    LoadState load{EmptyNameIndex(), EmptyNameIndex(), EmptyNameIndex(), nullptr, nullptr, nullptr};
+    BOOLEAN read = LoadOpenFile(&load, fp, temp_info_buffer);
     fclose(fp);
     source.fp = nullptr;
     free(temp_info_buffer);
-    if (!read) {
-        ForgetEntryLines();
-        return FALSE;
-    }
+    FreeNameIndex(&load.monitors);
+    FreeNameIndex(&load.entry_ids);
+    BOOLEAN result = read ? LinkLoad(&load) : FALSE;
+    FreeNameIndex(&load.timings);
+    ForgetEntryLines();
+    return result;
+}
 
-    for (const Tag_Var_Entry *row = var_list; row->id != nullptr; ++row) {
-        if (row->critical && row->data == nullptr) {
-            ForgetEntryLines();
+// Check the required variables, link the resolutions to their timing blocks
+// (through the load's table of timing ids) and shorten the ids.
+static BOOLEAN LinkLoad(LoadState *load) {
+    for (const Tag_Var_Entry *row = var_list; row->id != nullptr; ++row)
+        if (row->critical && row->data == nullptr)
             return Fail(2, 0, "the required header variable %s is missing", row->id);
-        }
-    }
 
-    const char *monitor_name = "";
-    const char *res_id = "";
-    int32_t unlinked_line = UnlinkedEntryLine(&monitor_name, &res_id);
-    if (!LinkResEntryToTimingInfo()) {
-        ForgetEntryLines();
-        if (res_dat_err_flag == 1)
-            return Fail(1, 0, "out of memory");
-        return Fail(2, unlinked_line, "resolution %s of monitor %s has no timing block", res_id,
+    if (!LinkResEntries(&load->timings)) {
+        const char *monitor_name = "";
+        const char *res_id = "";
+        int32_t line = UnlinkedEntryLine(load, &monitor_name, &res_id);
+        return Fail(2, line, "resolution %s of monitor %s has no timing block", res_id,
                     monitor_name);
     }
-    ForgetEntryLines();
-    if (!ReformatTimingInfoResIDStrings())
-        return Fail(1, 0, "out of memory");
+    ReformatTimingInfoResIDStrings(); // shortens in place: cannot fail
     return TRUE;
 }
 

@@ -128,13 +128,14 @@ char *StripRes(const char *res_id_string);
 char *StripTiming(const char *res_id_string);
 
 // Point every resolution entry of the database at the timing record of the same
-// full-form id, and shorten the entry's id to its linked form. Entries linked
-// before are left as they are. Code 2 when an id has no timing record, code 1
-// when memory runs out; both stop at once and keep the work already done.
+// full-form id (the first in list order), and shorten the entry's id to its
+// linked form. Entries linked before are left as they are. Code 2 when an id
+// has no timing record: linking stops there and keeps the work already done.
+// Code 1 when memory for the look-up table runs out (nothing is linked then).
 BOOLEAN LinkResEntryToTimingInfo(void);
 
-// Shorten every timing record's id to "WxH". Must run after linking. Code 1
-// when memory runs out; stops at once and keeps the work already done.
+// Shorten every timing record's id to "WxH". Must run after linking. The ids
+// are shortened within their own memory, so this always succeeds (TRUE).
 BOOLEAN ReformatTimingInfoResIDStrings(void);
 
 // Release a list and everything it owns. The caller's head is not reset, and a

@@ -1,0 +1,199 @@
+// bench_load: how fast the data file reader loads large files, against the
+// floor of merely reading the lines (fgets) and against inih, a widely used C
+// INI parser, on the same files; how long writing the database back takes; and
+// the loader's peak memory.
+//
+//   bench_load [--runs N] FILE...      timings of every file, then the ratios
+//   bench_load --peak FILE             (internal) peak memory of one load
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <ini.h>
+
+#include "resdat/resdat.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+template <typename F> double Median(int runs, F &&once) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(once());
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+long FileSize(const char *path) {
+    FILE *f = fopen(path, "rb");
+    if (f == nullptr)
+        return -1;
+    fseek(f, 0, SEEK_END);
+    long size = ftell(f);
+    fclose(f);
+    return size;
+}
+
+long ProcStatusKb(const char *field) {
+    FILE *f = fopen("/proc/self/status", "r");
+    if (f == nullptr)
+        return -1;
+    char line[256];
+    long kb = -1;
+    size_t n = strlen(field);
+    while (fgets(line, sizeof line, f) != nullptr)
+        if (strncmp(line, field, n) == 0)
+            kb = strtol(line + n + 1, nullptr, 10);
+    fclose(f);
+    return kb;
+}
+
+int CountingHandler(void *user, const char *, const char *, const char *) {
+    ++*static_cast<long *>(user);
+    return 1;
+}
+
+struct Result {
+    std::string file;
+    long bytes;
+    long timing_blocks, records;
+    double read_dat, fgets_floor, inih, write_dat;
+    long peak_kb;
+};
+
+long PeakKb(const char *self, const char *file) {
+    std::string command = std::string("'") + self + "' --peak '" + file + "'";
+    FILE *p = popen(command.c_str(), "r");
+    if (p == nullptr)
+        return -1;
+    long kb = -1;
+    if (fscanf(p, "%ld", &kb) != 1)
+        kb = -1;
+    pclose(p);
+    return kb;
+}
+
+Result Measure(const char *self, const char *file, int runs) {
+    Result r{file, FileSize(file), 0, 0, 0, 0, 0, 0, 0};
+
+    r.fgets_floor = Median(runs, [&] {
+        char line[256];
+        long lines = 0;
+        auto start = Clock::now();
+        FILE *f = fopen(file, "r");
+        while (fgets(line, sizeof line, f) != nullptr)
+            ++lines;
+        fclose(f);
+        auto end = Clock::now();
+        if (lines == 0)
+            fprintf(stderr, "bench_load: %s is empty\n", file);
+        return Seconds(start, end);
+    });
+
+    r.read_dat = Median(runs, [&] {
+        ResDatReset();
+        auto start = Clock::now();
+        BOOLEAN ok = ReadDatFile(file);
+        auto end = Clock::now();
+        if (!ok) {
+            fprintf(stderr, "bench_load: %s: %s\n", file, GetResDatErrDetail());
+            exit(1);
+        }
+        return Seconds(start, end);
+    });
+    for (Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next)
+        ++r.timing_blocks;
+    r.records = r.timing_blocks;
+    for (Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next) {
+        ++r.records;
+        for (Tag_Resolution_Entry *e = m->res_list; e != nullptr; e = e->next)
+            ++r.records;
+    }
+
+    std::string out = std::string(file) + ".written";
+    r.write_dat = Median(runs, [&] {
+        auto start = Clock::now();
+        BOOLEAN ok = WriteResDatFile(out.c_str());
+        auto end = Clock::now();
+        if (!ok)
+            exit(1);
+        return Seconds(start, end);
+    });
+    remove(out.c_str());
+    ResDatReset();
+
+    r.inih = Median(runs, [&] {
+        long pairs = 0;
+        auto start = Clock::now();
+        ini_parse(file, CountingHandler, &pairs);
+        auto end = Clock::now();
+        if (pairs == 0)
+            fprintf(stderr, "bench_load: inih found nothing in %s\n", file);
+        return Seconds(start, end);
+    });
+
+    r.peak_kb = PeakKb(self, file);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 3 && strcmp(argv[1], "--peak") == 0) {
+        long before = ProcStatusKb("VmRSS:");
+        if (!ReadDatFile(argv[2]))
+            return 1;
+        printf("%ld\n", ProcStatusKb("VmHWM:") - before);
+        return 0;
+    }
+    int runs = 7;
+    int first = 1;
+    if (argc > 2 && strcmp(argv[1], "--runs") == 0) {
+        runs = atoi(argv[2]);
+        first = 3;
+    }
+    if (first >= argc || runs < 1) {
+        fprintf(stderr, "usage: bench_load [--runs N] FILE...\n");
+        return 2;
+    }
+
+    std::vector<Result> results;
+    printf("%-28s %9s %8s %10s %10s %10s %10s %10s %8s %10s %8s\n", "file", "MB", "blocks",
+           "ReadDat ms", "MB/s", "rec/s", "fgets ms", "inih ms", "Write ms", "peak MB",
+           "peak/MB");
+    for (int i = first; i < argc; ++i) {
+        Result r = Measure(argv[0], argv[i], runs);
+        double mb = r.bytes / 1e6;
+        printf("%-28s %9.2f %8ld %10.2f %10.1f %10.3g %10.2f %10.2f %8.2f %10.2f %8.2f\n",
+               r.file.substr(r.file.size() > 28 ? r.file.size() - 28 : 0).c_str(), mb,
+               r.timing_blocks, r.read_dat * 1e3, mb / r.read_dat, r.records / r.read_dat,
+               r.fgets_floor * 1e3, r.inih * 1e3, r.write_dat * 1e3, r.peak_kb / 1024.0,
+               r.peak_kb * 1024.0 / r.bytes);
+        fflush(stdout);
+        results.push_back(r);
+    }
+    printf("\nmedians of %d runs each\n", runs);
+    for (const Result &r : results)
+        printf("%8ld blocks: ReadDatFile / fgets = %.2f   ReadDatFile / inih = %.2f   "
+               "peak memory / file size = %.2f\n",
+               r.timing_blocks, r.read_dat / r.fgets_floor, r.read_dat / r.inih,
+               r.peak_kb * 1024.0 / r.bytes);
+    for (size_t i = 1; i < results.size(); ++i)
+        printf("growth %ld -> %ld blocks: ReadDatFile x%.2f (blocks x%.1f)\n",
+               results[i - 1].timing_blocks, results[i].timing_blocks,
+               results[i].read_dat / results[i - 1].read_dat,
+               static_cast<double>(results[i].timing_blocks) / results[i - 1].timing_blocks);
+    return 0;
+}
