@@ -136,6 +136,12 @@ BOOLEAN WriteResDatFile(const char *file_name) {
         PutLine(fp, "[T%d:%sx%s]", static_cast<int>(info->index), info->res_id_string,
                 info->refresh_string);
         PutLine(fp, "%s", info->info_block);
+        // A block ends at a blank line. A text without a final line end (a NUL
+        // cut its last line short, or a caller gave it so) needs one more, or
+        // the next block would be read as part of this one.
+        size_t length = strlen(info->info_block);
+        if (length > 0 && info->info_block[length - 1] != '\n')
+            PutLine(fp, "");
     }
 
     if (!out.Finish()) {
