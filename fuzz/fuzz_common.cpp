@@ -1,0 +1,49 @@
+#include "fuzz_common.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+std::string ScratchPath(const char *tag) {
+    std::string dir = "/dev/shm";
+    if (access(dir.c_str(), W_OK) != 0) {
+        const char *tmp = getenv("TMPDIR");
+        dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    }
+    return dir + "/orvex-fuzz-" + std::to_string(static_cast<long>(getpid())) + "-" + tag;
+}
+
+void PutFile(const std::string &path, const void *data, size_t size) {
+    FILE *fp = fopen(path.c_str(), "wb");
+    if (fp == nullptr)
+        Broken("cannot create scratch file", path);
+    bool ok = size == 0 || fwrite(data, 1, size, fp) == size;
+    ok = fclose(fp) == 0 && ok;
+    if (!ok)
+        Broken("cannot write scratch file", path);
+}
+
+void PutFile(const std::string &path, const std::string &bytes) {
+    PutFile(path, bytes.data(), bytes.size());
+}
+
+std::string GetFile(const std::string &path, bool *ok) {
+    std::string bytes;
+    *ok = false;
+    FILE *fp = fopen(path.c_str(), "rb");
+    if (fp == nullptr)
+        return bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, fp)) > 0)
+        bytes.append(buf, n);
+    *ok = ferror(fp) == 0;
+    fclose(fp);
+    return bytes;
+}
+
+void Broken(const char *what, const std::string &detail) {
+    fprintf(stderr, "\n*** %s\n%s\n", what, detail.c_str());
+    fflush(stderr);
+    abort();
+}

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (fuzz preset, clang) and runs each of them in
+# turn on one core for a bounded time, starting from its seed corpus under
+# fuzz/corpus/. The seeds are copied to a scratch directory first, so the
+# committed corpus does not change. Fails when any harness finds a crash, a
+# leak, a hang or a broken property; the input is kept in
+# build/fuzz/artifacts/<harness>/.
+#
+#   scripts/fuzz.sh [SECONDS]      each harness for SECONDS (default 20)
+#
+# Environment: ORVEX_FUZZ_RUNS=N runs each harness for N inputs instead (no
+# time limit); ORVEX_FUZZ_HARNESSES="fuzz_hive ..." picks harnesses.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-20}
+harnesses=${ORVEX_FUZZ_HARNESSES:-"fuzz_readdat fuzz_encoder fuzz_roundtrip fuzz_hive"}
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j 2
+
+root=$PWD
+scratch=$root/build/fuzz/scratch
+failed=0
+for h in $harnesses; do
+    rm -rf "$scratch/$h"
+    mkdir -p "$scratch/$h" "$root/build/fuzz/artifacts/$h"
+    cp fuzz/corpus/"$h"/* "$scratch/$h/"
+    limit=(-max_total_time="$seconds")
+    bound="$seconds s"
+    if [[ -n ${ORVEX_FUZZ_RUNS:-} ]]; then
+        limit=(-runs="$ORVEX_FUZZ_RUNS")
+        bound="$ORVEX_FUZZ_RUNS runs"
+    fi
+    log=$root/build/fuzz/$h.log
+    echo "== $h: $bound (log: $log)"
+    set +e
+    nice -n 10 "$root/build/fuzz/fuzz/$h" "${limit[@]}" -max_len=8192 -timeout=10 \
+        -dict="$root/fuzz/resdat.dict" -print_final_stats=1 \
+        -artifact_prefix="$root/build/fuzz/artifacts/$h/" "$scratch/$h" >"$log" 2>&1
+    status=$?
+    set -e
+    grep -aE '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
+    if ((status != 0)); then
+        echo "== $h FAILED (exit $status):"
+        grep -aE '^\*\*\*|ERROR|SUMMARY|^artifact_prefix|Test unit written' "$log" | head -20
+        failed=1
+    fi
+done
+exit $failed
