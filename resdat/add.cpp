@@ -9,6 +9,8 @@
 int32_t res_dat_err_flag = 0;
 
 bool TextEqualNoCase(const char *a, const char *b) {
+    if (strcmp(a, b) == 0) // the usual case, and a fast one
+        return true;
     for (;; ++a, ++b) {
         if (FoldAscii(*a) != FoldAscii(*b))
             return false;

@@ -6,14 +6,25 @@
 #include "resdat/internal.h"
 
 uint32_t NameHash(const char *name) {
-    // FNV-1a over the characters with bit 5 set: letters that differ only in
-    // case hash alike (so do a few other pairs, which the comparison sorts out).
-    uint32_t hash = 2166136261u;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p) {
-        hash ^= *p | 0x20u;
-        hash *= 16777619u;
+    // Eight characters at a time, each with bit 5 set: letters that differ only
+    // in case hash alike (so do a few other pairs, which the comparison sorts
+    // out).
+    const uint64_t kFold = 0x2020202020202020ull;
+    const uint64_t kMultiplier = 0xff51afd7ed558ccdull;
+    size_t length = strlen(name);
+    uint64_t hash = 0x9e3779b97f4a7c15ull ^ length;
+    const char *p = name;
+    for (; length >= 8; p += 8, length -= 8) {
+        uint64_t word;
+        memcpy(&word, p, 8);
+        hash = (hash ^ (word | kFold)) * kMultiplier;
+        hash ^= hash >> 32;
     }
-    return hash;
+    uint64_t tail = 0;
+    memcpy(&tail, p, length);
+    hash = (hash ^ (tail | kFold)) * kMultiplier;
+    hash ^= hash >> 29;
+    return static_cast<uint32_t>(hash);
 }
 
 void FreeNameIndex(NameIndex *index) {

@@ -37,6 +37,8 @@ struct LineSource {
     bool failed;              // a read error
     int32_t line;             // the line number of the piece last read, from 1
     bool line_complete;       // the piece last read ended its line
+    size_t first_nul;         // offset of the first NUL byte in buf (len when none)
+    size_t length;            // the length of the piece last read, up to a NUL in it
     char buf[65536 + kChunk]; // the slack lets a line be copied in whole chunks
 };
 
@@ -108,6 +110,8 @@ static void FillSource(LineSource *src) {
         src->input_done = true;
     }
     src->len += got;
+    const char *nul = static_cast<const char *>(memchr(src->buf, '\0', src->len));
+    src->first_nul = nul != nullptr ? static_cast<size_t>(nul - src->buf) : src->len;
     if (got == 0) {
         src->input_done = true;
         if (ferror(src->fp))
@@ -130,7 +134,8 @@ static int PeekChar(LineSource *src) {
 
 // Copy a short line in whole chunks, which beats a byte-exact copy of a few
 // dozen bytes; up to kChunk - 1 bytes beyond length are copied too, so both
-// buffers need that much room (the line buffer and the source buffer have it).
+// buffers need that much room (the line buffer, the source buffer and the
+// scratch area have it).
 static void CopyChunks(char *out, const char *from, size_t length) {
     for (size_t i = 0; i < length; i += kChunk)
         memcpy(out + i, from + i, kChunk);
@@ -161,6 +166,7 @@ static ReadResult ReadPiece(LineSource *src, char *out, size_t size, bool *reach
                 CopyChunks(out, start, text);
                 out[text] = '\n';
                 out[text + 1] = '\0';
+                src->length = src->pos + raw <= src->first_nul ? text + 1 : strlen(out);
                 src->pos += raw;
                 src->line_complete = true;
                 return kPiece;
@@ -188,6 +194,7 @@ static ReadResult ReadPiece(LineSource *src, char *out, size_t size, bool *reach
         }
     }
     out[n] = '\0';
+    src->length = strlen(out);
     return n > 0 ? kPiece : kNoPiece;
 }
 
@@ -376,10 +383,10 @@ static BOOLEAN GetTimingInfoBlock(LoadState *load, const char *block_id, char *t
         if (ReadPiece(src, io_buffer, sizeof io_buffer, &reached_end) == kNoPiece || reached_end ||
             io_buffer[0] == '\n')
             break;
-        size_t piece = strlen(io_buffer);
+        size_t piece = src->length;
         if (length + piece > kScratchSize - 1)
             return Fail(2, src->line, "timing block %s is longer than 5119 characters", id);
-        memcpy(temp_info_buffer + length, io_buffer, piece);
+        CopyChunks(temp_info_buffer + length, io_buffer, piece);
         length += piece;
     }
     if (src->failed)
@@ -485,6 +492,8 @@ static BOOLEAN LoadOpenFile(LoadState *load, FILE *fp, char *temp_info_buffer) {
     source.input_done = source.at_end = source.failed = false;
     source.line = 0;
     source.line_complete = true;
+    source.first_nul = 0;
+    source.length = 0;
     entry_count = 0;
     if (!IndexExistingRecords(load))
         return Fail(1, 0, "out of memory");
@@ -496,7 +505,7 @@ static BOOLEAN LinkLoad(LoadState *load);
 BOOLEAN ReadDatFile(const char *f_name) {
     err_line = 0;
     err_detail[0] = '\0';
-    char *temp_info_buffer = static_cast<char *>(malloc(kScratchSize));
+    char *temp_info_buffer = static_cast<char *>(malloc(kScratchSize + kChunk));
     if (temp_info_buffer == nullptr)
         return Fail(1, 0, "out of memory");
     FILE *fp = f_name != nullptr ? fopen(f_name, "rb") : nullptr;

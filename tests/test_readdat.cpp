@@ -248,6 +248,35 @@ TEST_F(Reader, LongLinesArriveInPiecesOf255) {
     EXPECT_EQ(GetMemAddr(), nullptr);
 }
 
+TEST_F(Reader, LargeFilesReadAlikeAcrossBufferRefills) {
+    // Far beyond one read buffer: lines of every length up to 300 characters,
+    // CR LF and LF, so that line ends, CR LF pairs and 255-character pieces
+    // fall on every position of a refill. Each block must come back exactly.
+    std::string text = kRequired;
+    std::vector<std::string> expected;
+    for (int b = 0; b < 1500; ++b) {
+        std::string block;
+        text += "[T" + std::to_string(b) + ":1x2x" + std::to_string(b) + "]\r\n";
+        size_t len = 1 + static_cast<size_t>((b * 37) % 250);
+        std::string line(len, static_cast<char>('a' + b % 26));
+        line += (b % 6 == 1) ? "\r" : ""; // a lone CR before a CR LF
+        text += line + ((b % 2) ? "\r\n" : "\n");
+        block += line + "\n";
+        text += "x=" + std::to_string(b) + "\r\n\r\n";
+        block += "x=" + std::to_string(b) + "\n";
+        expected.push_back(block);
+    }
+    text += "\x1A[T9999:1x2x3]\nafter the end\n";
+    ASSERT_GT(text.size(), 3u * 65536u);
+    ASSERT_TRUE(Load(text)) << GetResDatErrDetail();
+    size_t i = 0;
+    for (Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next, ++i) {
+        ASSERT_LT(i, expected.size());
+        ASSERT_EQ(t->info_block, expected[i]) << "block " << i;
+    }
+    EXPECT_EQ(i, expected.size()) << "nothing after the Ctrl-Z is read";
+}
+
 TEST_F(Reader, TimingTextLimit) {
     std::string block;
     for (int i = 0; i < 511; ++i)
