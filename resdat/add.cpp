@@ -245,23 +245,28 @@ static bool IndexTimingList(NameIndex *index) {
     return true;
 }
 
-// Link one entry; false (code 2) when no timing record has its id.
-static bool LinkEntry(const NameIndex *timings, Tag_Resolution_Entry *entry, uint32_t hash) {
-    Tag_Timing_Info *info =
-        static_cast<Tag_Timing_Info *>(FindInNameIndex(timings, entry->res_id_string, hash));
-    if (info == nullptr) {
-        res_dat_err_flag = 2;
-        return false;
+// Link a batch of entries in list order; false (code 2) at the first entry
+// whose id no timing record has.
+static bool LinkBatch(const NameIndex *timings, Tag_Resolution_Entry *const batch[],
+                      const uint32_t hashes[], int n) {
+    const char *names[64];
+    void *records[64];
+    for (int i = 0; i < n; ++i)
+        names[i] = batch[i]->res_id_string;
+    FindManyInNameIndex(timings, names, hashes, records, n);
+    for (int i = 0; i < n; ++i) {
+        if (records[i] == nullptr) {
+            res_dat_err_flag = 2;
+            return false;
+        }
+        batch[i]->timing_info = static_cast<Tag_Timing_Info *>(records[i]);
+        ShortenInPlace(batch[i]->res_id_string, StripResSpan);
     }
-    entry->timing_info = info;
-    ShortenInPlace(entry->res_id_string, StripResSpan);
     return true;
 }
 
 BOOLEAN LinkResEntries(const NameIndex *timings) {
-    // Entries are looked up a few at a time: the table slots of a batch are
-    // fetched together, then used, in list order.
-    enum { kBatch = 16 };
+    enum { kBatch = 32 };
     Tag_Resolution_Entry *batch[kBatch];
     uint32_t hashes[kBatch];
     int n = 0;
@@ -272,20 +277,15 @@ BOOLEAN LinkResEntries(const NameIndex *timings) {
             if (entry->timing_info != nullptr)
                 continue; // linked by an earlier load
             hashes[n] = NameHash(entry->res_id_string);
-            PrefetchNameIndex(timings, hashes[n]);
             batch[n++] = entry;
             if (n == kBatch) {
-                for (int i = 0; i < n; ++i)
-                    if (!LinkEntry(timings, batch[i], hashes[i]))
-                        return FALSE;
+                if (!LinkBatch(timings, batch, hashes, n))
+                    return FALSE;
                 n = 0;
             }
         }
     }
-    for (int i = 0; i < n; ++i)
-        if (!LinkEntry(timings, batch[i], hashes[i]))
-            return FALSE;
-    return TRUE;
+    return LinkBatch(timings, batch, hashes, n) ? TRUE : FALSE;
 }
 
 BOOLEAN LinkResEntryToTimingInfo(void) {

@@ -5,6 +5,11 @@
 
 #include "resdat/internal.h"
 
+// A hint to the processor; compilers without it fetch nothing ahead.
+#if !defined(__GNUC__) && !defined(__clang__)
+#define __builtin_prefetch(address) ((void)(address))
+#endif
+
 uint32_t NameHash(const char *name) {
     // Eight characters at a time, each with bit 5 set: letters that differ only
     // in case hash alike (so do a few other pairs, which the comparison sorts
@@ -90,11 +95,30 @@ bool AddToNameIndex(NameIndex *index, const char *name, uint32_t hash, void *rec
 }
 
 void PrefetchNameIndex(const NameIndex *index, uint32_t hash) {
-#if defined(__GNUC__) || defined(__clang__)
     if (index->slots != nullptr)
         __builtin_prefetch(&index->slots[hash & index->mask]);
-#else
-    (void)index;
-    (void)hash;
-#endif
+}
+
+void FindManyInNameIndex(const NameIndex *index, const char *const names[], const uint32_t hashes[],
+                         void *records[], int n) {
+    // Three passes over the batch, so that the memory of each step is fetched
+    // for all names before any of it is used: the slots, then the names the
+    // slots point to, then the comparisons.
+    size_t first[64];
+    if (index->slots == nullptr || n > 64) {
+        for (int i = 0; i < n; ++i)
+            records[i] = FindInNameIndex(index, names[i], hashes[i]);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        first[i] = hashes[i] & index->mask;
+        __builtin_prefetch(&index->slots[first[i]]);
+    }
+    for (int i = 0; i < n; ++i) {
+        const NameSlot &slot = index->slots[first[i]];
+        if (SlotInUse(index, slot) && slot.hash == hashes[i])
+            __builtin_prefetch(slot.name);
+    }
+    for (int i = 0; i < n; ++i)
+        records[i] = FindInNameIndex(index, names[i], hashes[i]);
 }

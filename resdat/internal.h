@@ -63,6 +63,10 @@ void *FindInNameIndex(const NameIndex *index, const char *name, uint32_t hash);
 // Ask the processor to fetch the slot where the name's search starts, so that a
 // look-up a little later finds it in the cache (large tables miss otherwise).
 void PrefetchNameIndex(const NameIndex *index, uint32_t hash);
+// The records of n names (at most 64; null where a name is not there), looked up
+// together so that their memory is fetched in parallel.
+void FindManyInNameIndex(const NameIndex *index, const char *const names[], const uint32_t hashes[],
+                         void *records[], int n);
 // Adds a name that is not in the table; false (table unchanged) when memory
 // runs out.
 bool AddToNameIndex(NameIndex *index, const char *name, uint32_t hash, void *record);
