@@ -26,8 +26,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$here/wine-prefix.sh" >&2
 fi
 
-# A persistent server (no-op when one runs already): without it every call
-# cold-starts Wine's services.
-wineserver -p >/dev/null 2>&1 || true
+# A persistent server (exits 2 at once when one runs already): without it
+# every call cold-starts Wine's services. When it is new, start the services
+# here with no terminal or pipe of the caller: they outlive the program and
+# would otherwise keep the caller's pipe open (a test runner or `| tail` then
+# waits for ever).
+if wineserver -p >/dev/null 2>&1; then
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+fi
 
 exec wine "$@"

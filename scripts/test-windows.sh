@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The Windows build and its tests under Wine, from a fresh Wine prefix:
+#   scripts/test-windows.sh [--xvfb] [ctest arguments...]
+# Installs what it needs first (Debian 12, root), builds the mingw preset,
+# creates build/mingw/wineprefix anew with a persistent wineserver, runs
+# `ctest --preset mingw` (one test at a time) and stops the server again.
+# Headless by default (no DISPLAY: message boxes return at once and no window
+# can be created); --xvfb runs everything on a private Xvfb display instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-windows.sh
+
+use_xvfb=0
+if [ "${1:-}" = "--xvfb" ]; then
+    use_xvfb=1
+    shift
+fi
+
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j 2
+
+# The prefix of the mingw test preset.
+export WINEPREFIX=$PWD/build/mingw/wineprefix
+export WINEDEBUG=-all
+
+xvfb_pid=
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+unset WAYLAND_DISPLAY
+if ((use_xvfb)); then
+    display_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$display_file" ] && break
+        sleep 0.1
+    done
+    [ -s "$display_file" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(tr -d '\n' <"$display_file")
+    rm -f "$display_file"
+    echo "== Xvfb on $DISPLAY"
+else
+    unset DISPLAY
+fi
+
+start=$(date +%s)
+# Any server of an older prefix at this path fixed its display choice at its
+# start: the prefix script stops it before making the prefix anew.
+bash scripts/wine-prefix.sh
+ctest --preset mingw "$@"
+echo "== Windows tests: $(($(date +%s) - start)) s from a fresh prefix"
