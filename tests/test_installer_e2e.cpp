@@ -2,13 +2,18 @@
 // built orvexinst as a user would, in a sandbox of its own (system directory
 // and registry hive), and checks the exit code, the message boxes on standard
 // error and the hive afterwards.
+#include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +68,68 @@ std::string Hive(const e2e::Case &c) {
     }
     return hive;
 }
+
+// The hive of the case with a line after it that no REGEDIT4 reader accepts.
+std::string UnparsableHive(const e2e::Case &c) {
+    return Hive(c) + "this line is neither a key nor a value\r\n";
+}
+
+// The names in a directory, sorted.
+std::vector<std::string> Entries(const std::string &path) {
+    std::vector<std::string> names;
+    DIR *dir = opendir(path.c_str());
+    if (dir == nullptr) {
+        ADD_FAILURE() << "opendir " << path << ": " << strerror(errno);
+        return names;
+    }
+    while (const dirent *entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A small file system of its own (tmpfs), unmounted at the end of the scope.
+class SmallFileSystem {
+  public:
+    explicit SmallFileSystem(const std::string &path) : path_(path) {
+        if (mkdir(path.c_str(), 0755) != 0)
+            error_ = std::string("mkdir: ") + strerror(errno);
+        else if (mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+            error_ = std::string("mount: ") + strerror(errno);
+        else
+            mounted_ = true;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) {
+            EXPECT_EQ(umount2(path_.c_str(), MNT_DETACH), 0) << strerror(errno);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+    bool mounted() const { return mounted_; }
+    const std::string &error() const { return error_; }
+
+    // Take every byte left: write until the file system refuses.
+    void Fill() const {
+        int fd = open((path_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << strerror(errno);
+        static const char block[4096] = {0};
+        for (size_t size = sizeof block; size > 0; size /= 2)
+            while (write(fd, block, size) == static_cast<ssize_t>(size)) {
+            }
+        EXPECT_EQ(errno, ENOSPC);
+        close(fd);
+    }
+
+  private:
+    std::string path_;
+    std::string error_;
+    bool mounted_ = false;
+};
 
 // A directory whose absolute path has exactly `length` characters, below base.
 std::string DirectoryOfLength(const std::string &base, size_t length) {
@@ -165,15 +232,30 @@ TEST_P(Installer, Case) {
         ASSERT_EQ(mkdir(system_dir.c_str(), 0755), 0);
     }
     std::string dat_path = system_dir + "/ORVEXRES.DAT";
-    if (c.data_file == e2e::DataFile::kText) {
-        WriteBytes(dat_path, c.dat);
-    } else if (c.data_file == e2e::DataFile::kDirectory) {
+    if (c.data_file == e2e::DataFile::kDirectory) {
         ASSERT_EQ(mkdir(dat_path.c_str(), 0755), 0);
+    } else if (c.data_file != e2e::DataFile::kMissing) {
+        WriteBytes(dat_path, c.dat);
+    }
+    bool unreadable = c.data_file == e2e::DataFile::kUnreadable;
+    if (unreadable) {
+        ASSERT_EQ(chmod(dat_path.c_str(), 0), 0);
     }
 
-    std::string hive = sandbox + "/registry.reg";
-    std::string hive_before = Hive(c);
+    // A full disk: the hive on a small file system of its own, filled up.
+    std::string hive_dir = sandbox;
+    std::unique_ptr<SmallFileSystem> small;
+    if (c.key == e2e::Key::kDiskFull) {
+        hive_dir = sandbox + "/small";
+        small.reset(new SmallFileSystem(hive_dir));
+        if (!small->mounted())
+            GTEST_SKIP() << "no small file system for the hive (" << small->error() << ")";
+    }
+    std::string hive = hive_dir + "/registry.reg";
+    std::string hive_before = c.key == e2e::Key::kUnparsable ? UnparsableHive(c) : Hive(c);
     WriteBytes(hive, hive_before);
+    if (small)
+        small->Fill();
     std::string stderr_path = sandbox + "/stderr.txt";
     WriteBytes(stderr_path, "");
     bool denied = c.key == e2e::Key::kDenied;
@@ -182,7 +264,14 @@ TEST_P(Installer, Case) {
         chmod(sandbox.c_str(), 0555);
     }
 
-    RunResult run = RunInstaller(system_dir, hive, denied, stderr_path);
+    if (c.data_file == e2e::DataFile::kVanishes) {
+        RunResult first = RunInstaller(system_dir, hive, false, stderr_path);
+        ASSERT_EQ(first.exit_code, 1) << "the first run must install: " << first.stderr_text;
+        EXPECT_EQ(first.stderr_text, "");
+        hive_before = ReadBytes(hive);
+        ASSERT_EQ(unlink(dat_path.c_str()), 0);
+    }
+    RunResult run = RunInstaller(system_dir, hive, denied || unreadable, stderr_path);
     chmod(sandbox.c_str(), 0755);
 
     EXPECT_EQ(run.exit_code, c.exit_code);
@@ -191,10 +280,14 @@ TEST_P(Installer, Case) {
         messages += m + "\n";
     EXPECT_EQ(run.stderr_text, messages);
 
-    if (c.untouched) {
+    if (c.untouched || c.data_file == e2e::DataFile::kVanishes) {
         EXPECT_EQ(ReadBytes(hive), hive_before) << "the hive must be left as it was";
     }
-    if (c.key == e2e::Key::kMissing)
+    if (small) {
+        EXPECT_EQ(Entries(hive_dir), (std::vector<std::string>{"filler", "registry.reg"}))
+            << "a temporary file was left beside the hive";
+    }
+    if (c.key == e2e::Key::kMissing || c.key == e2e::Key::kUnparsable)
         return;
     setenv("ORVEX_REGISTRY", hive.c_str(), 1);
     HKEY key = nullptr;

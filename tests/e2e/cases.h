@@ -52,16 +52,25 @@ inline Value CrtTiming(const std::vector<uint32_t> &slots) {
 
 // How the device key stands before the run.
 enum class Key {
-    kPresent, // exists, holding Case::before
-    kMissing, // does not exist (the parent does)
-    kDenied,  // exists, but the installer may not change it
+    kPresent,    // exists, holding Case::before
+    kMissing,    // does not exist (the parent does)
+    kDenied,     // exists, but the installer may not change it
+    kUnparsable, // as kPresent, but the hive file also holds a line that no
+                 // REGEDIT4 reader accepts (POSIX only)
+    kDiskFull,   // as kPresent, on a file system with no room left, so that
+                 // no change can be written (POSIX only)
 };
 
 // What the system directory holds in place of the data file.
 enum class DataFile {
-    kText,      // Case::dat
-    kMissing,   // nothing
-    kDirectory, // a directory named ORVEXRES.DAT
+    kText,       // Case::dat
+    kMissing,    // nothing
+    kDirectory,  // a directory named ORVEXRES.DAT
+    kUnreadable, // Case::dat, which the installer may not read (POSIX only)
+    kVanishes,   // Case::dat for a first run, which must install (exit 1, no
+                 // message); then the file is removed and the installer runs
+                 // again. The expectations are those of the second run, and the
+                 // device key must be left as the first run left it.
 };
 
 struct Case {
@@ -82,6 +91,13 @@ struct Case {
     // The case needs a system directory of the given length (0: any).
     size_t system_dir_length;
 };
+
+// Cases that need the POSIX stand-ins (a hive file, file modes, a mount);
+// other runners skip them.
+inline bool PosixOnly(const Case &c) {
+    return c.key == Key::kUnparsable || c.key == Key::kDiskFull ||
+           c.data_file == DataFile::kUnreadable;
+}
 
 // Test frameworks print a case by its name.
 inline void PrintTo(const Case &c, std::ostream *os) {
@@ -200,6 +216,28 @@ inline std::vector<Case> Cases() {
                  {"MemBase"},
                  true,
                  0});
+    c.push_back({"DataFileUnreadable",
+                 DataFile::kUnreadable,
+                 TypicalDat(),
+                 Key::kPresent,
+                 d72,
+                 0,
+                 {LoadFailure()},
+                 {},
+                 {"MemBase"},
+                 true,
+                 0});
+    c.push_back({"DataFileVanishesBeforeTheSecondRun",
+                 DataFile::kVanishes,
+                 TypicalDat(),
+                 Key::kPresent,
+                 d72,
+                 0,
+                 {LoadFailure()},
+                 With(With(Settings(2), {Crt72()}), d72),
+                 {},
+                 false,
+                 0});
     c.push_back({"MalformedDataFile",
                  DataFile::kText,
                  Dat(Header("", "", ""), "timing0 = T0:640x480x60\n"),
@@ -242,6 +280,30 @@ inline std::vector<Case> Cases() {
                  {"Message: Error: Unable to open key. Access Denied."},
                  {},
                  {"MemBase"},
+                 true,
+                 0});
+    c.push_back({"HiveUnparsable",
+                 DataFile::kText,
+                 TypicalDat(),
+                 Key::kUnparsable,
+                 d72,
+                 1,
+                 {"Message: Error: Unable to open key\nRegOpenKey = 1009\nLine = 405"},
+                 {},
+                 {},
+                 true,
+                 0});
+    // Every change fails (ERROR_WRITE_FAULT), which the installer does not
+    // check; the hive keeps its old bytes.
+    c.push_back({"HiveOnAFullDisk",
+                 DataFile::kText,
+                 TypicalDat(),
+                 Key::kDiskFull,
+                 With(d72, {Binary("CrtTiming", std::string(56, '\x11'))}),
+                 1,
+                 {},
+                 With(d72, {Binary("CrtTiming", std::string(56, '\x11'))}),
+                 {"MemBase", "MonitorType"},
                  true,
                  0});
     c.push_back({"RefreshNotFoundLastMatchStays",
@@ -372,6 +434,83 @@ inline std::vector<Case> Cases() {
                  {},
                  false,
                  0});
+    c.push_back({"YResolutionMissingMatchesNothing",
+                 DataFile::kText,
+                 TypicalDat(),
+                 Key::kPresent,
+                 {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.VRefresh", 72)},
+                 1,
+                 {},
+                 Settings(2),
+                 {"CrtTiming"},
+                 false,
+                 0});
+    // A REG_DWORD of two bytes is no number.
+    c.push_back({"XResolutionDwordOfTwoBytesMatchesNothing",
+                 DataFile::kText,
+                 TypicalDat(),
+                 Key::kPresent,
+                 {{"DefaultSettings.XResolution", kRegDword, std::string("\x80\x02", 2)},
+                  Dword("DefaultSettings.YResolution", 480),
+                  Dword("DefaultSettings.VRefresh", 72)},
+                 1,
+                 {},
+                 Settings(2),
+                 {"CrtTiming"},
+                 false,
+                 0});
+    // "640" and its NUL are four bytes: read as the number 0x00303436.
+    c.push_back({"XResolutionTextOfFourBytesIsReadAsANumber",
+                 DataFile::kText,
+                 TypicalDat(),
+                 Key::kPresent,
+                 {Sz("DefaultSettings.XResolution", "640"),
+                  Dword("DefaultSettings.YResolution", 480), Dword("DefaultSettings.VRefresh", 72)},
+                 1,
+                 {},
+                 Settings(2),
+                 {"CrtTiming"},
+                 false,
+                 0});
+    c.push_back(
+        {"ResolutionsOfWrongTypeButFourBytesCount",
+         DataFile::kText,
+         TypicalDat(),
+         Key::kPresent,
+         {Binary("DefaultSettings.XResolution", Le32(640)),
+          Binary("DefaultSettings.YResolution", Le32(480)), Dword("DefaultSettings.VRefresh", 72)},
+         1,
+         {},
+         {Crt72()},
+         {},
+         false,
+         0});
+    c.push_back(
+        {"VRefreshEmptyAcceptsAny",
+         DataFile::kText,
+         TypicalDat(),
+         Key::kPresent,
+         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480),
+          Binary("DefaultSettings.VRefresh", "")},
+         1,
+         {},
+         {Crt60()},
+         {},
+         false,
+         0});
+    c.push_back(
+        {"VRefreshTooLargeAcceptsAny",
+         DataFile::kText,
+         TypicalDat(),
+         Key::kPresent,
+         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480),
+          Binary("DefaultSettings.VRefresh", Le32(72) + Le32(0))},
+         1,
+         {},
+         {Crt60()},
+         {},
+         false,
+         0});
     c.push_back({"GenericMissingStoresSettingsOnly",
                  DataFile::kText,
                  Dat(Header(), "timing0 = T1:640x480x72\n", "Other"),
