@@ -516,6 +516,10 @@ BOOLEAN ReadDatFile(const char *f_name) {
 
     LoadState load{EmptyNameIndex(), EmptyNameIndex(), EmptyNameIndex(), nullptr, nullptr, nullptr};
     BOOLEAN read = LoadOpenFile(&load, fp, temp_info_buffer);
+    // A read error cuts the file short, and the text read last may then look
+    // malformed: the read error is what is reported.
+    if (!read && res_dat_err_flag == 2 && source.failed)
+        Fail(3, 0, "the file cannot be read");
     fclose(fp);
     source.fp = nullptr;
     free(temp_info_buffer);
