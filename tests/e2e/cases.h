@@ -511,6 +511,19 @@ inline std::vector<Case> Cases() {
          {},
          false,
          0});
+    // A timing id without a height ("T5:640x72" gives "640" and refresh 72)
+    // matches no mode.
+    c.push_back({"TimingIdWithoutHeightMatchesNothing",
+                 DataFile::kText,
+                 Header() + "[M0]\nname=Generic\ntiming0 = T5:640x72\n\n[T5:640x72]\n" + Block72(),
+                 Key::kPresent,
+                 d72,
+                 1,
+                 {},
+                 Settings(2),
+                 {"CrtTiming"},
+                 false,
+                 0});
     c.push_back({"GenericMissingStoresSettingsOnly",
                  DataFile::kText,
                  Dat(Header(), "timing0 = T1:640x480x72\n", "Other"),
@@ -577,6 +590,28 @@ inline std::vector<Case> Cases() {
                  {},
                  false,
                  0});
+    c.push_back({"BusTypePrefixIsUnknown",
+                 DataFile::kText,
+                 Dat(Header("BusType = PC\n"), "timing0 = T1:640x480x72\n"),
+                 Key::kPresent,
+                 d72,
+                 1,
+                 {},
+                 Settings(0),
+                 {"BusType"},
+                 false,
+                 0});
+    c.push_back({"BusTypeWithTrailingCharacterIsUnknown",
+                 DataFile::kText,
+                 Dat(Header("BusType = PCI~\n"), "timing0 = T1:640x480x72\n"),
+                 Key::kPresent,
+                 d72,
+                 1,
+                 {},
+                 Settings(0),
+                 {"BusType"},
+                 false,
+                 0});
     c.push_back({"BusTypePci",
                  DataFile::kText,
                  Dat(Header("BusType = Pci\n"), "timing0 = T1:640x480x72\n"),
@@ -614,6 +649,20 @@ inline std::vector<Case> Cases() {
                  {},
                  false,
                  0});
+    // Only blanks are cut from values: a tab stays, and the numbers skip it.
+    c.push_back(
+        {"TabsBeforeNumbersAreSkipped",
+         DataFile::kText,
+         Dat(Header("BusType = VESA\n", "MemAddr =\t-1\n", "MemSize =\t4\n", "MemConfig =\t\t3\n"),
+             "timing0 = T1:640x480x72\n"),
+         Key::kPresent,
+         d72,
+         1,
+         {},
+         Settings(2, 0xFFFF0000u, 4, 3),
+         {},
+         false,
+         0});
     c.push_back({"MemAddrMissingGivesZero",
                  DataFile::kText,
                  Dat(Header("BusType = VESA\n", ""), "timing0 = T1:640x480x72\n"),
