@@ -17,3 +17,10 @@ run_native() {
 
 run_native asan
 run_native release
+
+# Hardening: valgrind over the release build's tests, and each fuzzing harness
+# for a short while on its seed corpus.
+echo "== memcheck: the release build's tests under valgrind"
+bash scripts/memcheck.sh build/release
+echo "== fuzz: each harness for 20 s"
+bash scripts/fuzz.sh 20
