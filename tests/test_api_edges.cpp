@@ -1,11 +1,13 @@
 // Arguments and states that the topic tests leave out: null arguments to the
 // list operations, resolution entries added by hand and never linked (walks,
 // writers), names that differ only in bit 5 of a character that is no letter,
-// and a second load into a database whose short timing ids repeat.
+// a second load into a database whose short timing ids repeat, and encoder
+// number texts that start with a control character.
 #include <string.h>
 
 #include <string>
 
+#include "install/install.h"
 #include "support/testutil.h"
 
 namespace {
@@ -151,6 +153,15 @@ TEST_F(ApiEdges, LoneCrInLongAndInUnendedLines) {
     EXPECT_STREQ(GetMemAddr(), "80\r");
 }
 
+// A file whose monitors list resolutions but that has no timing block at all.
+TEST_F(ApiEdges, ResolutionsInAFileWithoutTimingBlocks) {
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(Load(std::string(kRequired) + "[M0]\nname=g\nt=T0:1x2x3\nu=T1:1x2x4\n"));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(GetResDatErrLine(), 6);
+    EXPECT_STREQ(GetResDatErrDetail(), "resolution T0:1x2x3 of monitor g has no timing block");
+}
+
 // After a load the timing ids are short ("WxH") and may repeat; a second load
 // into that database still adds its own records.
 TEST_F(ApiEdges, SecondLoadBesideRepeatedShortTimingIds) {
@@ -166,6 +177,25 @@ TEST_F(ApiEdges, SecondLoadBesideRepeatedShortTimingIds) {
     EXPECT_STREQ(
         FindMonitorEntry("Second", GetMonitorEntryHead())->res_list->timing_info->info_block,
         "c=3\n");
+}
+
+// ---------------------------------------------------------------------------
+// The CRT timing encoder
+// ---------------------------------------------------------------------------
+
+// A number text starting with a control character below TAB holds no number:
+// the slot is 0, and a minus sign after it counts for nothing.
+TEST_F(ApiEdges, EncoderNumbersStartingWithAControlCharacterAreZero) {
+    std::string block = std::string("hdr=") + '\x01' + "-25\n";
+    for (const char *field : {"hsp", "hbp", "had", "hfp", "hco", "hp ", "vlr", "vsp", "vbp", "vad",
+                              "vfp", "vco", "vp "})
+        block += std::string(field) + "=" + (field[2] == ' ' ? "positive" : "7") + "\n";
+    uint32_t slots[TIMING_SLOTS];
+    ASSERT_EQ(EncodeTimingBlock(block.c_str(), 7, slots), 1);
+    EXPECT_EQ(slots[0], 0u);
+    EXPECT_EQ(slots[1], 7u);
+    EXPECT_EQ(slots[6], 1u);
+    EXPECT_EQ(slots[13], 1u);
 }
 
 } // namespace

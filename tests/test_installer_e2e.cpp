@@ -323,4 +323,31 @@ TEST(InstallerWithoutHive, LoadFailureNeedsNoRegistry) {
     EXPECT_FALSE(FileExists(dir.File("none.reg")));
 }
 
+// The system directory cannot be told: no ORVEX_SYSTEM_DIR, and a current
+// directory that has been removed. That counts as a data file that cannot be
+// read.
+TEST(InstallerWithoutSystemDirectory, CountsAsALoadFailure) {
+    ScratchDir dir;
+    std::string gone = dir.File("gone");
+    ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
+    std::string stderr_path = dir.File("stderr.txt");
+    std::string hive = dir.File("none.reg");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0 || dup2(fd, 2) < 0 || chdir(gone.c_str()) != 0 || rmdir(gone.c_str()) != 0)
+            _exit(126);
+        unsetenv("ORVEX_SYSTEM_DIR");
+        setenv("ORVEX_REGISTRY", hive.c_str(), 1);
+        execl(ORVEXINST_PATH, "orvexinst", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(stderr_path), std::string(e2e::LoadFailure()) + "\n");
+    EXPECT_FALSE(FileExists(hive));
+}
+
 } // namespace
