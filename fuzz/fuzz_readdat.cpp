@@ -44,8 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             Broken("a failed load with an unknown code", std::to_string(code));
         if (GetResDatErrDetail()[0] == '\0')
             Broken("a failed load without a detail");
-        if (GetResDatErrLine() < 0)
-            Broken("a negative error line");
+        // Lines are counted from 1 up to the Ctrl-Z that ends the file.
+        size_t lines = 1;
+        for (size_t i = 0; i < size && data[i] != 0x1A; ++i)
+            lines += data[i] == '\n';
+        if (GetResDatErrLine() < 0 || static_cast<size_t>(GetResDatErrLine()) > lines)
+            Broken("an error line outside the file", std::to_string(GetResDatErrLine()));
     }
     ResDatReset();
     return 0;
