@@ -1,0 +1,143 @@
+#include "wine/wine_process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#ifndef ORVEX_WINDOWS_BUILD
+#error "ORVEX_WINDOWS_BUILD must name the build directory of the Windows build"
+#endif
+
+namespace winetest {
+
+namespace {
+
+// A temporary file for one captured stream; removed when read.
+std::string TempFile() {
+    char pattern[] = "/tmp/orvex-wine-capture-XXXXXX";
+    int fd = mkstemp(pattern);
+    if (fd < 0)
+        return "";
+    close(fd);
+    return pattern;
+}
+
+std::string Slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+double Now() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+} // namespace
+
+Process Run(const std::vector<std::string> &argv, const std::string &dir, const Environment &env,
+            int timeout_seconds) {
+    Process result;
+    std::string out_path = TempFile();
+    std::string err_path = TempFile();
+    if (argv.empty() || out_path.empty() || err_path.empty()) {
+        result.err = "cannot make capture files";
+        return result;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(out_path.c_str(), O_WRONLY | O_TRUNC);
+        int err = open(err_path.c_str(), O_WRONLY | O_TRUNC);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 ||
+            dup2(err, 2) < 0 || chdir(dir.c_str()) != 0)
+            _exit(126);
+        // Headless unless asked: a message box on a display would wait for a
+        // click that never comes.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        for (const auto &[name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    if (pid > 0) {
+        double deadline = Now() + timeout_seconds;
+        int status = 0;
+        for (;;) {
+            pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) {
+                if (WIFEXITED(status))
+                    result.exit_code = WEXITSTATUS(status);
+                break;
+            }
+            if (done < 0)
+                break;
+            if (Now() > deadline) {
+                result.timed_out = true;
+                kill(-pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            usleep(5000);
+        }
+    }
+    result.out = Slurp(out_path);
+    result.err = Slurp(err_path);
+    unlink(out_path.c_str());
+    unlink(err_path.c_str());
+    if (pid < 0)
+        result.err = std::string("fork: ") + strerror(errno);
+    return result;
+}
+
+std::string Prefix() {
+    const char *given = getenv("WINEPREFIX");
+    if (given != nullptr && *given != '\0')
+        return given;
+    return std::string(ORVEX_WINDOWS_BUILD) + "/wineprefix";
+}
+
+Process RunWine(const std::string &program, const std::vector<std::string> &args,
+                const std::string &dir, const Environment &env) {
+    std::vector<std::string> argv = {std::string(ORVEX_SOURCE_DIR) + "/scripts/wine-run.sh",
+                                     program};
+    if (program.empty() || program[0] != '/')
+        argv[1] = std::string(ORVEX_WINDOWS_BUILD) + "/" + program;
+    argv.insert(argv.end(), args.begin(), args.end());
+    Environment all = {{"WINEPREFIX", Prefix()}, {"WINEDEBUG", "-all"}};
+    all.insert(all.end(), env.begin(), env.end());
+    return Run(argv, dir, all);
+}
+
+std::string Program(const char *variable, const std::string &relative) {
+    const char *given = getenv(variable);
+    return given != nullptr && *given != '\0' ? given : relative;
+}
+
+std::string WithoutCr(const std::string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
+} // namespace winetest

@@ -1,0 +1,49 @@
+// Running the Windows build's programs under Wine (and Linux programs beside
+// them) from the native test runners, with standard output and standard error
+// captured and a time limit.
+#ifndef ORVEX_TESTS_WINE_WINE_PROCESS_H
+#define ORVEX_TESTS_WINE_WINE_PROCESS_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace winetest {
+
+struct Process {
+    // The exit status (Wine passes a Windows program's on, cut to 8 bits);
+    // -1 when the program was killed or could not be started.
+    int exit_code = -1;
+    bool timed_out = false;
+    std::string out;
+    std::string err;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs argv[0] with the given arguments in directory `dir`, with `env` added
+// to the environment and standard input from /dev/null; kills its process
+// group after `timeout_seconds`.
+Process Run(const std::vector<std::string> &argv, const std::string &dir,
+            const Environment &env = {}, int timeout_seconds = 120);
+
+// The Wine prefix of the tests: $WINEPREFIX, else the prefix of the Windows
+// build (ORVEX_WINDOWS_BUILD/wineprefix).
+std::string Prefix();
+
+// Runs a Windows program of the Windows build (a path below it, e.g.
+// "install/orvexinst.exe", or an absolute path) under Wine through scripts/wine-run.sh, which makes
+// the prefix and its persistent server when they are missing.
+Process RunWine(const std::string &program, const std::vector<std::string> &args,
+                const std::string &dir, const Environment &env = {});
+
+// The program at `relative` in the Windows build, or the one the environment
+// variable `variable` names instead when it is set (another copy to check).
+std::string Program(const char *variable, const std::string &relative);
+
+// Text with every CR LF turned into LF.
+std::string WithoutCr(const std::string &text);
+
+} // namespace winetest
+
+#endif
