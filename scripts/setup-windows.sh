@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its tests under Wine need, on
 # Debian 12, as root: the MinGW-w64 i686 compiler, Wine with its 32-bit half,
-# and Xvfb with the tools to drive and capture windows. Only missing packages
+# Xvfb with the tools to drive and capture windows, and the native compiler
+# and GoogleTest for the runners that check the Windows programs from Linux. Only missing packages
 # are installed; running it again changes nothing.
 #   --verify   also run a freshly built 32-bit program under Wine (done anyway
 #              right after installing anything)
@@ -14,8 +15,8 @@ if [ "${1:-}" = "--verify" ]; then
     verify=1
 fi
 
-packages=(cmake ninja-build googletest g++-mingw-w64-i686-posix wine wine64 wine32:i386
-          xvfb xdotool x11-apps imagemagick)
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686-posix wine wine64
+          wine32:i386 xvfb xdotool x11-apps imagemagick)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

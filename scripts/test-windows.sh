@@ -2,10 +2,17 @@
 # The Windows build and its tests under Wine, from a fresh Wine prefix:
 #   scripts/test-windows.sh [--xvfb] [ctest arguments...]
 # Installs what it needs first (Debian 12, root), builds the mingw preset,
-# creates build/mingw/wineprefix anew with a persistent wineserver, runs
-# `ctest --preset mingw` (one test at a time) and stops the server again.
-# Headless by default (no DISPLAY: message boxes return at once and no window
-# can be created); --xvfb runs everything on a private Xvfb display instead.
+# creates build/mingw/wineprefix anew with a persistent wineserver, and runs
+#   1. the unit tests: `ctest --preset mingw` (one test at a time; the ctest
+#      arguments go here);
+#   2. the installer's end-to-end table and the orvexres.exe comparisons,
+#      from native runners built in build/wine-host;
+#   3. the load-failure box on a private Xvfb display
+#      (scripts/test-load-failure-box.sh; the capture is kept as
+#      build/mingw/test-output/load-failure-box.png);
+# then stops the server again. Headless by default (no DISPLAY: message boxes
+# return at once and no window can be created); --xvfb runs the unit tests on
+# a private Xvfb display instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-windows.sh
@@ -56,4 +63,25 @@ start=$(date +%s)
 # start: the prefix script stops it before making the prefix anew.
 bash scripts/wine-prefix.sh
 ctest --preset mingw "$@"
-echo "== Windows tests: $(($(date +%s) - start)) s from a fresh prefix"
+echo "== Windows unit tests: $(($(date +%s) - start)) s from a fresh prefix"
+
+# The installer's end-to-end table against Wine's registry, and orvexres.exe
+# against the Linux orvexres: native runners (tests/wine) built in a native
+# build that points at this one. Always headless.
+if ((use_xvfb)); then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    unset DISPLAY
+fi
+step=$(date +%s)
+cmake -S . -B build/wine-host -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DORVEX_WINDOWS_BUILD="$PWD/build/mingw" >/dev/null
+cmake --build build/wine-host -j 2 --target test_installer_wine test_orvexres_wine
+ctest --test-dir build/wine-host -L wine -j 1 --output-on-failure --no-tests=error
+echo "== Wine end-to-end runs: $(($(date +%s) - step)) s"
+
+# The load-failure box as a real window on a private Xvfb display, captured.
+step=$(date +%s)
+bash scripts/test-load-failure-box.sh build/mingw build/mingw/test-output/load-failure-box.png
+echo "== Xvfb run: $(($(date +%s) - step)) s"
+echo "== Windows tests: $(($(date +%s) - start)) s in all from a fresh prefix"

@@ -24,3 +24,9 @@ echo "== memcheck: the release build's tests under valgrind"
 bash scripts/memcheck.sh build/release
 echo "== fuzz: each harness for 20 s"
 bash scripts/fuzz.sh 20
+
+# The Windows build under Wine: unit tests, the end-to-end table, orvexres.exe
+# against the Linux build, the load-failure box on Xvfb. It fails, and so does
+# this, when 32-bit Windows programs cannot run (wine32 missing).
+echo "== Windows: the mingw build under Wine"
+bash scripts/test-windows.sh
