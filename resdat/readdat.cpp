@@ -337,14 +337,16 @@ static BOOLEAN GetMonitorInfoBlock(LoadState *load, LineSource *src) {
             break;
         }
         uint32_t hash = NameHash(value);
+        // An id that repeats an earlier one is a duplicate, even when it is
+        // malformed as well.
+        if (FindInNameIndex(ids, value, hash) != nullptr) {
+            result = Fail(2, src->line, "duplicate resolution %s in monitor %s", value, name);
+            break;
+        }
         if (!IsFullFormId(value)) {
             result = Fail(2, src->line,
                           "malformed resolution id \"%s\" in monitor %s (expected Tn:WxHxR)", value,
                           name);
-            break;
-        }
-        if (FindInNameIndex(ids, value, hash) != nullptr) {
-            result = Fail(2, src->line, "duplicate resolution %s in monitor %s", value, name);
             break;
         }
         Tag_Resolution_Entry *entry = ReserveEntryLine() ? NewResolutionEntry(value) : nullptr;
@@ -396,7 +398,7 @@ static BOOLEAN GetTimingInfoBlock(LoadState *load, const char *block_id, char *t
     if (AddLoadedTiming(load, id, hash, temp_info_buffer, length + 1) == nullptr) {
         if (res_dat_err_flag == 1)
             return Fail(1, header_line, "out of memory");
-        if (IsFullFormId(id))
+        if (FindInNameIndex(&load->timings, id, hash) != nullptr) // even when also malformed
             return Fail(2, header_line, "duplicate timing block %s", id);
         return Fail(2, header_line, "malformed timing block id \"%s\" (expected Tn:WxHxR)", id);
     }

@@ -74,4 +74,32 @@ TEST_F(FuzzFindings, EmptyBlockTextGetsNoExtraLine) {
     EXPECT_EQ(Blocks(), (Strings{"", "b=2\n"}));
 }
 
+// fuzz_reference, corpus duplicate-and-malformed-*.dat: an id that repeats an
+// earlier one ignoring case but lacks the lower-case "x" was reported as
+// malformed; the reader as first written reported it as the duplicate it also
+// is, and so it does again.
+TEST_F(FuzzFindings, DuplicateThatIsAlsoMalformedIsReportedAsTheDuplicate) {
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(Load("[T0:x\n\n[T0:X\n\n[T::x"));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(GetResDatErrLine(), 3);
+    EXPECT_STREQ(GetResDatErrDetail(), "duplicate timing block T0:X");
+
+    ResDatReset();
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(Load(std::string(kRequired) + "[M0]\nname=g\nt=T0:1x2\nt=T0:1X2\n"));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(GetResDatErrLine(), 7);
+    EXPECT_STREQ(GetResDatErrDetail(), "duplicate resolution T0:1X2 in monitor g");
+
+    // Malformed alone is still reported as malformed.
+    ResDatReset();
+    EXPECT_FALSE(Load(std::string(kRequired) + "[M0]\nname=g\nt=T0:1X2\n"));
+    EXPECT_STREQ(GetResDatErrDetail(),
+                 "malformed resolution id \"T0:1X2\" in monitor g (expected Tn:WxHxR)");
+    ResDatReset();
+    EXPECT_FALSE(Load("[T0:X\n"));
+    EXPECT_STREQ(GetResDatErrDetail(), "malformed timing block id \"T0:X\" (expected Tn:WxHxR)");
+}
+
 } // namespace
