@@ -4,13 +4,31 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <vector>
+
+// The scratch files of this process, removed when it exits normally (a crash
+// leaves them for a look).
+static std::vector<std::string> *scratch_files = nullptr;
+
+static void RemoveScratchFiles(void) {
+    for (const std::string &path : *scratch_files)
+        remove(path.c_str());
+}
+
 std::string ScratchPath(const char *tag) {
     std::string dir = "/dev/shm";
     if (access(dir.c_str(), W_OK) != 0) {
         const char *tmp = getenv("TMPDIR");
         dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
     }
-    return dir + "/orvex-fuzz-" + std::to_string(static_cast<long>(getpid())) + "-" + tag;
+    std::string path =
+        dir + "/orvex-fuzz-" + std::to_string(static_cast<long>(getpid())) + "-" + tag;
+    if (scratch_files == nullptr) {
+        scratch_files = new std::vector<std::string>;
+        atexit(RemoveScratchFiles);
+    }
+    scratch_files->push_back(path);
+    return path;
 }
 
 void PutFile(const std::string &path, const void *data, size_t size) {
