@@ -1,16 +1,16 @@
 // Adding records to the lists, deriving the short forms of resolution ids, and
 // linking resolution entries to their timing records.
+//
+// Each rule of adding (a duplicate name, a malformed id, a block size below 1,
+// an allocation that fails) is written once, in the Add...To functions, which
+// the public Add operations and the data file reader share.
 #include <stdlib.h>
 #include <string.h>
 
 #include "resdat/internal.h"
 #include "resdat/resdat.h"
 
-int32_t res_dat_err_flag = 0;
-
 bool TextEqualNoCase(const char *a, const char *b) {
-    if (strcmp(a, b) == 0) // the usual case, and a fast one
-        return true;
     for (;; ++a, ++b) {
         if (FoldAscii(*a) != FoldAscii(*b))
             return false;
@@ -42,12 +42,18 @@ char *CopyText(const char *text) {
     return CopyTextN(text, strlen(text));
 }
 
-bool IsFullFormId(const char *id) {
+// ---------------------------------------------------------------------------
+// The forms of an id
+// ---------------------------------------------------------------------------
+
+// A full-form id ("T3:640x480x60") holds a ":" and, after it, a lower-case
+// "x", from which the short forms are derived.
+static bool IsFullFormId(const char *id) {
     const char *colon = strchr(id, ':');
     return colon != nullptr && strrchr(colon, 'x') != nullptr;
 }
 
-// Where the short forms lie within an id.
+// Where a short form lies within an id.
 struct Span {
     const char *start;
     size_t length;
@@ -78,7 +84,7 @@ static Span StripTimingSpan(const char *res_id_string) {
 static char *CopySpan(Span span) {
     char *copy = CopyTextN(span.start, span.length);
     if (copy == nullptr)
-        res_dat_err_flag = 1;
+        res_dat_err_flag = RES_DAT_ERR_OUT_OF_MEMORY;
     return copy;
 }
 
@@ -102,200 +108,190 @@ char *StripTiming(const char *res_id_string) {
     return CopySpan(StripTimingSpan(res_id_string));
 }
 
-Tag_Monitor_Entry *NewMonitorEntry(const char *monitor_id_string) {
-    Tag_Monitor_Entry *entry = static_cast<Tag_Monitor_Entry *>(malloc(sizeof *entry));
-    if (entry == nullptr) {
-        res_dat_err_flag = 1;
-        return nullptr;
+// ---------------------------------------------------------------------------
+// Adding
+// ---------------------------------------------------------------------------
+
+// A refused add: the code, and why for the reader. Arguments that are not
+// there are refused as content (nothing to report a finding for).
+template <typename Record>
+static Record *Refuse(ResDatFinding *finding, ResDatFinding why, int32_t code) {
+    *finding = why;
+    res_dat_err_flag = code;
+    return nullptr;
+}
+
+// The record of that name in the list, through the index when there is one.
+template <typename Record>
+static Record *FindIn(const char *name, Record *list, const NameIndex *index,
+                      Record *(*find)(const char *, Record *)) {
+    if (index != nullptr)
+        return static_cast<Record *>(FindInNameIndex(index, name));
+    return find(name, list);
+}
+
+// The list's last record, or null.
+template <typename Record> static Record *TailOf(Record *list, const NameIndex *index) {
+    if (index != nullptr)
+        return static_cast<Record *>(index->tail);
+    while (list != nullptr && list->next != nullptr)
+        list = list->next;
+    return list;
+}
+
+// Enter a new record in the index (when there is one) and behind the tail;
+// false, with the record released and nothing changed, when the index cannot
+// grow.
+template <typename Record>
+static bool Append(Record *record, const char *name, Record **list_ptr, Record *tail,
+                   NameIndex *index, void (*release)(Record *)) {
+    if (index != nullptr) {
+        if (!AddToNameIndex(index, name, record)) {
+            release(record);
+            return false;
+        }
+        index->tail = record;
     }
-    entry->monitor_id_string = CopyText(monitor_id_string);
-    if (entry->monitor_id_string == nullptr) {
+    *(tail != nullptr ? &tail->next : list_ptr) = record;
+    return true;
+}
+
+Tag_Monitor_Entry *AddMonitorTo(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr,
+                                NameIndex *index, ResDatFinding *finding) {
+    using Record = Tag_Monitor_Entry;
+    if (monitor_id_string == nullptr || list_ptr == nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
+    if (FindIn(monitor_id_string, *list_ptr, index, FindMonitorEntry) != nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_MONITOR, RES_DAT_ERR_CONTENT);
+    Record *entry = static_cast<Record *>(malloc(sizeof *entry));
+    char *name = entry != nullptr ? CopyText(monitor_id_string) : nullptr;
+    if (name == nullptr) {
         free(entry);
-        res_dat_err_flag = 1;
-        return nullptr;
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     }
-    entry->marked = 0;
-    entry->res_list = nullptr;
-    entry->next = nullptr;
+    *entry = Record{name, 0, nullptr, nullptr};
+    if (!Append(entry, name, list_ptr, TailOf(*list_ptr, index), index, FreeMonitorEntryList))
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     return entry;
 }
 
-Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr) {
-    if (monitor_id_string == nullptr || list_ptr == nullptr ||
-        FindMonitorEntry(monitor_id_string, *list_ptr) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
-    Tag_Monitor_Entry *entry = NewMonitorEntry(monitor_id_string);
-    if (entry == nullptr)
-        return nullptr;
-    Tag_Monitor_Entry **link = list_ptr;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = entry;
-    return entry;
-}
-
-Tag_Resolution_Entry *NewResolutionEntry(const char *res_id_string) {
-    Tag_Resolution_Entry *entry = static_cast<Tag_Resolution_Entry *>(malloc(sizeof *entry));
-    if (entry == nullptr) {
-        res_dat_err_flag = 1;
-        return nullptr;
-    }
-    entry->res_id_string = CopyText(res_id_string);
-    if (entry->res_id_string == nullptr) {
+Tag_Resolution_Entry *AddResolutionTo(Tag_Monitor_Entry *monitor, const char *res_id_string,
+                                      NameIndex *index, ResDatFinding *finding) {
+    using Record = Tag_Resolution_Entry;
+    if (monitor == nullptr || res_id_string == nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
+    // An id that repeats an earlier one is a duplicate, even when it is
+    // malformed as well.
+    if (FindIn(res_id_string, monitor->res_list, index, FindResolutionEntry) != nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_RESOLUTION, RES_DAT_ERR_CONTENT);
+    if (!IsFullFormId(res_id_string))
+        return Refuse<Record>(finding, RES_DAT_FOUND_MALFORMED_RESOLUTION, RES_DAT_ERR_CONTENT);
+    Record *entry = static_cast<Record *>(malloc(sizeof *entry));
+    char *id = entry != nullptr ? CopyText(res_id_string) : nullptr;
+    if (id == nullptr) {
         free(entry);
-        res_dat_err_flag = 1;
-        return nullptr;
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     }
-    entry->marked = 0;
-    entry->timing_info = nullptr;
-    entry->next = nullptr;
+    *entry = Record{id, 0, nullptr, nullptr};
+    if (!Append(entry, id, &monitor->res_list, TailOf(monitor->res_list, index), index,
+                FreeResolutionEntryList))
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     return entry;
 }
 
-Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const char *res_id_string,
-                                         Tag_Monitor_Entry *monitor_list) {
-    Tag_Monitor_Entry *monitor =
-        monitor_id_string != nullptr ? FindMonitorEntry(monitor_id_string, monitor_list) : nullptr;
-    if (monitor == nullptr || res_id_string == nullptr || !IsFullFormId(res_id_string) ||
-        FindResolutionEntry(res_id_string, monitor->res_list) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
-    Tag_Resolution_Entry *entry = NewResolutionEntry(res_id_string);
-    if (entry == nullptr)
-        return nullptr;
-    Tag_Resolution_Entry **link = &monitor->res_list;
-    while (*link != nullptr)
-        link = &(*link)->next;
-    *link = entry;
-    return entry;
-}
-
-Tag_Timing_Info *NewTimingInfo(const char *res_id_string, const char *info_block,
-                               int16_t block_size) {
+// A timing record holding copies of the texts, not yet in any list; null when
+// memory runs out, with nothing left allocated.
+static Tag_Timing_Info *NewTimingInfo(const char *res_id_string, const char *info_block,
+                                      size_t size) {
     Tag_Timing_Info *info = static_cast<Tag_Timing_Info *>(malloc(sizeof *info));
-    if (info == nullptr) {
-        res_dat_err_flag = 1;
+    if (info == nullptr)
         return nullptr;
-    }
-    info->res_id_string = CopyText(res_id_string);
-    if (info->res_id_string == nullptr) {
-        free(info);
-        res_dat_err_flag = 1;
-        return nullptr;
-    }
-    info->refresh_string = GetRefreshFromResIDString(info->res_id_string);
-    if (info->refresh_string == nullptr) {
-        free(info->res_id_string);
-        free(info);
-        return nullptr;
-    }
-    size_t size = static_cast<size_t>(block_size);
-    info->info_block = static_cast<char *>(malloc(size));
+    *info = Tag_Timing_Info{CopyText(res_id_string), nullptr, 0, nullptr, nullptr};
+    if (info->res_id_string != nullptr)
+        info->refresh_string = GetRefreshFromResIDString(info->res_id_string);
+    if (info->refresh_string != nullptr)
+        info->info_block = static_cast<char *>(malloc(size));
     if (info->info_block == nullptr) {
-        free(info->refresh_string);
-        free(info->res_id_string);
-        free(info);
-        res_dat_err_flag = 1;
+        FreeTimingInfoList(info);
         return nullptr;
     }
     memcpy(info->info_block, info_block, size);
     info->info_block[size - 1] = '\0';
-    info->index = 0;
-    info->next = nullptr;
     return info;
+}
+
+Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, int16_t block_size,
+                             Tag_Timing_Info **list_ptr, NameIndex *index, ResDatFinding *finding) {
+    using Record = Tag_Timing_Info;
+    if (res_id_string == nullptr || info_block == nullptr || list_ptr == nullptr || block_size < 1)
+        return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
+    // A repeated id is a duplicate, even when it is malformed as well.
+    if (FindIn(res_id_string, *list_ptr, index, FindTimingInfo) != nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_TIMING, RES_DAT_ERR_CONTENT);
+    if (!IsFullFormId(res_id_string))
+        return Refuse<Record>(finding, RES_DAT_FOUND_MALFORMED_TIMING, RES_DAT_ERR_CONTENT);
+    Record *info = NewTimingInfo(res_id_string, info_block, static_cast<size_t>(block_size));
+    if (info == nullptr)
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
+    Record *tail = TailOf(*list_ptr, index);
+    info->index = tail != nullptr ? tail->index + 1 : 0;
+    if (!Append(info, info->res_id_string, list_ptr, tail, index, FreeTimingInfoList))
+        return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
+    return info;
+}
+
+Tag_Monitor_Entry *AddMonitorEntry(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr) {
+    ResDatFinding finding;
+    return AddMonitorTo(monitor_id_string, list_ptr, nullptr, &finding);
+}
+
+Tag_Resolution_Entry *AddResolutionEntry(const char *monitor_id_string, const char *res_id_string,
+                                         Tag_Monitor_Entry *monitor_list) {
+    ResDatFinding finding;
+    return AddResolutionTo(FindMonitorEntry(monitor_id_string, monitor_list), res_id_string,
+                           nullptr, &finding);
 }
 
 Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block,
                                int16_t block_size, Tag_Timing_Info **list_ptr) {
-    if (res_id_string == nullptr || info_block == nullptr || list_ptr == nullptr ||
-        block_size < 1 || !IsFullFormId(res_id_string) ||
-        FindTimingInfo(res_id_string, *list_ptr) != nullptr) {
-        res_dat_err_flag = 2;
-        return nullptr;
-    }
-    Tag_Timing_Info *info = NewTimingInfo(res_id_string, info_block, block_size);
-    if (info == nullptr)
-        return nullptr;
-    if (*list_ptr == nullptr) {
-        *list_ptr = info;
-    } else {
-        Tag_Timing_Info *tail = *list_ptr;
-        while (tail->next != nullptr)
-            tail = tail->next;
-        info->index = tail->index + 1;
-        tail->next = info;
-    }
-    return info;
+    ResDatFinding finding;
+    return AddTimingTo(res_id_string, info_block, block_size, list_ptr, nullptr, &finding);
 }
 
-// The timing records by full-form id, the first in list order for each name,
-// so that linking takes one look-up per entry. False when memory runs out.
-static bool IndexTimingList(NameIndex *index) {
+// ---------------------------------------------------------------------------
+// Linking and reformatting
+// ---------------------------------------------------------------------------
+
+BOOLEAN LinkResEntryToTimingInfo(void) {
+    // The timing records by full-form id, the first in list order for each
+    // name, so that linking takes one look-up per entry.
+    NameIndex timings = EmptyNameIndex();
     for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
-        uint32_t hash = NameHash(info->res_id_string);
-        if (FindInNameIndex(index, info->res_id_string, hash) == nullptr &&
-            !AddToNameIndex(index, info->res_id_string, hash, info)) {
-            FreeNameIndex(index);
-            return false;
+        if (FindInNameIndex(&timings, info->res_id_string) == nullptr &&
+            !AddToNameIndex(&timings, info->res_id_string, info)) {
+            FreeNameIndex(&timings);
+            res_dat_err_flag = RES_DAT_ERR_OUT_OF_MEMORY;
+            return FALSE;
         }
     }
-    return true;
-}
-
-// Link a batch of entries in list order; false (code 2) at the first entry
-// whose id no timing record has.
-static bool LinkBatch(const NameIndex *timings, Tag_Resolution_Entry *const batch[],
-                      const uint32_t hashes[], int n) {
-    const char *names[64];
-    void *records[64];
-    for (int i = 0; i < n; ++i)
-        names[i] = batch[i]->res_id_string;
-    FindManyInNameIndex(timings, names, hashes, records, n);
-    for (int i = 0; i < n; ++i) {
-        if (records[i] == nullptr) {
-            res_dat_err_flag = 2;
-            return false;
-        }
-        batch[i]->timing_info = static_cast<Tag_Timing_Info *>(records[i]);
-        ShortenInPlace(batch[i]->res_id_string, StripResSpan);
-    }
-    return true;
-}
-
-BOOLEAN LinkResEntries(const NameIndex *timings) {
-    enum { kBatch = 32 };
-    Tag_Resolution_Entry *batch[kBatch];
-    uint32_t hashes[kBatch];
-    int n = 0;
-    for (Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr;
+    BOOLEAN result = TRUE;
+    for (Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr && result;
          monitor = monitor->next) {
         for (Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
              entry = entry->next) {
             if (entry->timing_info != nullptr)
                 continue; // linked by an earlier load
-            hashes[n] = NameHash(entry->res_id_string);
-            batch[n++] = entry;
-            if (n == kBatch) {
-                if (!LinkBatch(timings, batch, hashes, n))
-                    return FALSE;
-                n = 0;
+            entry->timing_info =
+                static_cast<Tag_Timing_Info *>(FindInNameIndex(&timings, entry->res_id_string));
+            if (entry->timing_info == nullptr) {
+                res_dat_err_flag = RES_DAT_ERR_CONTENT;
+                result = FALSE;
+                break;
             }
+            ShortenInPlace(entry->res_id_string, StripResSpan);
         }
     }
-    return LinkBatch(timings, batch, hashes, n) ? TRUE : FALSE;
-}
-
-BOOLEAN LinkResEntryToTimingInfo(void) {
-    NameIndex index = EmptyNameIndex();
-    if (!IndexTimingList(&index)) {
-        res_dat_err_flag = 1;
-        return FALSE;
-    }
-    BOOLEAN result = LinkResEntries(&index);
-    FreeNameIndex(&index);
+    FreeNameIndex(&timings);
     return result;
 }
 

@@ -7,6 +7,10 @@
 
 #include "resdat/resdat.h"
 
+// ---------------------------------------------------------------------------
+// Texts (add.cpp)
+// ---------------------------------------------------------------------------
+
 // ASCII-only case folding, whatever the C locale says.
 inline char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -22,61 +26,76 @@ bool PrefixEqualNoCase(const char *text, const char *prefix, size_t n);
 char *CopyTextN(const char *text, size_t length);
 char *CopyText(const char *text);
 
-// A full-form id ("T3:640x480x60") holds a ":" and, after it, a lower-case "x",
-// from which the short forms are derived.
-bool IsFullFormId(const char *id);
+// ---------------------------------------------------------------------------
+// Name tables (name_index.cpp)
+// ---------------------------------------------------------------------------
 
-// A new record holding copies of the texts, not yet in any list (next null,
-// index 0); null with code 1 when memory runs out, nothing left allocated.
-// block_size must be at least 1.
-Tag_Monitor_Entry *NewMonitorEntry(const char *monitor_id_string);
-Tag_Resolution_Entry *NewResolutionEntry(const char *res_id_string);
-Tag_Timing_Info *NewTimingInfo(const char *res_id_string, const char *info_block,
-                               int16_t block_size);
-
-// A hash of a name that ignores the case of ASCII letters, as the comparisons do.
-uint32_t NameHash(const char *name);
-
-// An open-addressing table from names to records, for the loader: names are
-// borrowed from the records and must not change while the table is in use.
+// A table of a list's records by name (compared ignoring case), and the list's
+// tail, with which the Add operations refuse a duplicate and append in constant
+// time. Names are borrowed from the records.
 struct NameSlot {
     const char *name; // null: empty slot
     void *record;
     uint32_t hash;
-    uint32_t generation; // a slot of an older generation is empty
 };
 struct NameIndex {
     NameSlot *slots;
     size_t mask; // capacity - 1; capacity is a power of two
     size_t count;
-    uint32_t generation;
+    void *tail; // the list's last record, null for an empty list
 };
+
 // An empty table; nothing allocated until the first insert.
 inline NameIndex EmptyNameIndex() {
-    return NameIndex{nullptr, 0, 0, 1};
+    return NameIndex{nullptr, 0, 0, nullptr};
 }
 void FreeNameIndex(NameIndex *index);
-// Empty the table in constant time, keeping its memory for reuse.
-void ClearNameIndex(NameIndex *index);
-// The record of the name (compared ignoring case), or null.
-void *FindInNameIndex(const NameIndex *index, const char *name, uint32_t hash);
-// Ask the processor to fetch the slot where the name's search starts, so that a
-// look-up a little later finds it in the cache (large tables miss otherwise).
-void PrefetchNameIndex(const NameIndex *index, uint32_t hash);
-// The records of n names (at most 64; null where a name is not there), looked up
-// together so that their memory is fetched in parallel.
-void FindManyInNameIndex(const NameIndex *index, const char *const names[], const uint32_t hashes[],
-                         void *records[], int n);
+// A hash of a name that ignores the case of ASCII letters, as the comparisons do.
+uint32_t NameHash(const char *name);
+// The record of the name, or null.
+void *FindInNameIndex(const NameIndex *index, const char *name);
 // Adds a name that is not in the table; false (table unchanged) when memory
 // runs out.
-bool AddToNameIndex(NameIndex *index, const char *name, uint32_t hash, void *record);
+bool AddToNameIndex(NameIndex *index, const char *name, void *record);
 
-// Link the unlinked resolution entries through a table of the timing records
-// by full-form id (see LinkResEntryToTimingInfo); code 2 at the first entry
-// without a timing record.
-BOOLEAN LinkResEntries(const NameIndex *timings);
+// ---------------------------------------------------------------------------
+// Adding records (add.cpp)
+// ---------------------------------------------------------------------------
 
-// Reset the enumeration cursors (ResDatReset).
+// The one implementation of the Add operations. Without an index the list is
+// walked for a duplicate and for its tail. With one (holding every record of
+// the list and its tail) both take constant time, and the new record is
+// entered in it. On failure: null, res_dat_err_flag set, *finding says why,
+// and the list and the index are as they were.
+Tag_Monitor_Entry *AddMonitorTo(const char *monitor_id_string, Tag_Monitor_Entry **list_ptr,
+                                NameIndex *index, ResDatFinding *finding);
+Tag_Resolution_Entry *AddResolutionTo(Tag_Monitor_Entry *monitor, const char *res_id_string,
+                                      NameIndex *index, ResDatFinding *finding);
+Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, int16_t block_size,
+                             Tag_Timing_Info **list_ptr, NameIndex *index, ResDatFinding *finding);
+
+// ---------------------------------------------------------------------------
+// Database state (database.cpp) and errors (errors.cpp)
+// ---------------------------------------------------------------------------
+
+// The header variables, in the order the reader's table lists them.
+enum HeaderVar { kBusType, kMemAddr, kDefMode, kMemSize, kMemConfig };
+// Where the database keeps a header variable's text (owned, or null).
+char **HeaderVarSlot(HeaderVar var);
+// Where the database keeps its list heads.
+Tag_Monitor_Entry **MonitorListSlot(void);
+Tag_Timing_Info **TimingListSlot(void);
+
+// Reset the enumeration cursors, and forget which header variables the loads
+// gave (ResDatReset).
 void ResetEnumCursors(void);
+void ForgetHeaderData(void);
+
+// Record what a failing load found (its code goes to res_dat_err_flag) with
+// the line and up to two texts for the detail sentence; returns FALSE.
+BOOLEAN ReportFinding(ResDatFinding finding, int32_t line, const char *a = nullptr,
+                      const char *b = nullptr);
+// Forget the last finding (a new load, ResDatReset).
+void ClearFinding(void);
 
 #endif

@@ -5,7 +5,7 @@
 BOOLEAN MarkMon(const char *monitor_id_string) {
     Tag_Monitor_Entry *monitor = FindMonitorEntry(monitor_id_string, GetMonitorEntryHead());
     if (monitor == nullptr) {
-        res_dat_err_flag = 6;
+        res_dat_err_flag = RES_DAT_ERR_NOT_FOUND;
         return FALSE;
     }
     monitor->marked = 1;
@@ -17,7 +17,7 @@ BOOLEAN MarkRes(const char *monitor_id_string, const char *res_id_string) {
     Tag_Resolution_Entry *entry =
         monitor != nullptr ? FindResolutionEntry(res_id_string, monitor->res_list) : nullptr;
     if (entry == nullptr) {
-        res_dat_err_flag = 6;
+        res_dat_err_flag = RES_DAT_ERR_NOT_FOUND;
         return FALSE;
     }
     entry->marked = 1;

@@ -71,18 +71,66 @@ struct Tag_Timing_Info {
 };
 
 // ---------------------------------------------------------------------------
-// Error code
+// Error code (errors.cpp)
 // ---------------------------------------------------------------------------
 
-// 0 at start; set by every failing operation, never cleared by one.
-//   1  out of memory
-//   2  content error: duplicate name, unknown monitor, resolution without a
-//      timing block, malformed line, block or id, missing required header
-//      variable, no resolution list or no marked resolution (INI writer)
-//   3  the data file cannot be opened or read, or cannot be created
-//   4  the INI file cannot be created
-//   6  mark target not found, or no marked monitor (INI writer)
+// The codes of res_dat_err_flag. Their values are part of the interface and
+// never change; this list is the one place that says what each means.
+enum ResDatErrCode {
+    RES_DAT_ERR_NONE = 0,          // no operation has failed
+    RES_DAT_ERR_OUT_OF_MEMORY = 1, // an allocation or a copy failed
+    // A content error: duplicate name, unknown monitor, resolution without a
+    // timing block, malformed line, block or id, missing required header
+    // variable, no resolution list or no marked resolution (INI writer).
+    RES_DAT_ERR_CONTENT = 2,
+    RES_DAT_ERR_DATA_FILE = 3, // the data file cannot be opened, read or created
+    RES_DAT_ERR_INI_FILE = 4,  // the INI file cannot be created
+    RES_DAT_ERR_NOT_FOUND = 6, // mark target not found, or no marked monitor (INI writer)
+};
+
+// 0 at start; set to a ResDatErrCode by every failing operation, never cleared
+// by one.
 extern int32_t res_dat_err_flag;
+
+// A few words saying what a code means ("content error"); "unknown error" for a
+// value that is not a code.
+const char *GetResDatErrMeaning(int32_t code);
+
+// What the most recent failing load found. Each finding has one code, one
+// detail sentence (GetResDatErrDetail) and one hint for the person who keeps
+// the file (GetResDatFindingHint).
+enum ResDatFinding {
+    RES_DAT_FOUND_NOTHING = 0,
+    RES_DAT_FOUND_NO_MEMORY,                // code 1
+    RES_DAT_FOUND_CANNOT_OPEN,              // code 3
+    RES_DAT_FOUND_CANNOT_READ,              // code 3
+    RES_DAT_FOUND_UNKNOWN_BLOCK,            // code 2: "[" not followed by M or T
+    RES_DAT_FOUND_MONITOR_WITHOUT_NAME,     // code 2: monitor header on the last line
+    RES_DAT_FOUND_NAME_WITHOUT_VALUE,       // code 2
+    RES_DAT_FOUND_DUPLICATE_MONITOR,        // code 2
+    RES_DAT_FOUND_RESOLUTION_WITHOUT_VALUE, // code 2
+    RES_DAT_FOUND_DUPLICATE_RESOLUTION,     // code 2
+    RES_DAT_FOUND_MALFORMED_RESOLUTION,     // code 2: an id without ":" and "x"
+    RES_DAT_FOUND_BLOCK_TOO_LONG,           // code 2: more than 5119 characters
+    RES_DAT_FOUND_DUPLICATE_TIMING,         // code 2
+    RES_DAT_FOUND_MALFORMED_TIMING,         // code 2: an id without ":" and "x"
+    RES_DAT_FOUND_MISSING_VARIABLE,         // code 2: DefMode, MemSize or MemConfig
+    RES_DAT_FOUND_UNLINKED_RESOLUTION,      // code 2: no timing block of that id
+};
+
+// The finding of the most recent failing load (RES_DAT_FOUND_NOTHING when none).
+enum ResDatFinding GetResDatErrFinding(void);
+
+// The line of the data file (from 1) where the most recent failing load found
+// its fault, or 0 when the fault has no line (a missing header variable, a file
+// that cannot be opened or read).
+int32_t GetResDatErrLine(void);
+
+// The sentence saying what the most recent failing load found ("" when none).
+const char *GetResDatErrDetail(void);
+
+// What the keeper of the file can do about a finding ("" for none).
+const char *GetResDatFindingHint(enum ResDatFinding finding);
 
 // ---------------------------------------------------------------------------
 // Records and lists (add.cpp, find.cpp, free.cpp)
@@ -145,13 +193,14 @@ void FreeResolutionEntryList(Tag_Resolution_Entry *res_list);
 void FreeTimingInfoList(Tag_Timing_Info *timing_list);
 
 // ---------------------------------------------------------------------------
-// The data file reader and the header variables (readdat.cpp)
+// The data file reader (readdat.cpp), the lists and the header variables
+// (database.cpp)
 // ---------------------------------------------------------------------------
 
 // Load a resolution data file into the database, which should be empty (a
 // fresh process, or after ResDatReset). On success the lists are linked and
-// reformatted. Codes: 3 the file cannot be opened or read, 2 a malformed file
-// (see the file format in README.md), 1 out of memory. Records added before a
+// reformatted. On failure the code, the finding, its line and its detail say
+// why (see above; the file format is in README.md). Records added before a
 // failure stay in the lists.
 BOOLEAN ReadDatFile(const char *f_name);
 
@@ -176,14 +225,6 @@ BOOLEAN SetDefaultRes(const char *new_default_res);
 // process (lists freed, header texts released, cursors reset, error code 0,
 // detail cleared), so that tools and tests can load more than one file.
 void ResDatReset(void);
-
-// The line of the data file (from 1) where the most recent failing load found
-// its fault, or 0 when the fault has no line (a missing header variable, a file
-// that cannot be opened). Set by ReadDatFile only.
-int32_t GetResDatErrLine(void);
-
-// A sentence saying what the most recent failing load found ("" when none).
-const char *GetResDatErrDetail(void);
 
 // ---------------------------------------------------------------------------
 // Enumeration and marking (enum.cpp, mark.cpp)

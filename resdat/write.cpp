@@ -13,63 +13,98 @@
 
 namespace {
 
-// An output file that is closed on every path. Write errors are remembered
-// (stdio keeps them) and reported by Finish().
-struct OutFile {
+// An output file, closed on every path, written through one buffer of the
+// module (the writers allocate nothing). Every LF of a text goes out as CR LF.
+// Write errors are remembered and reported by Finish().
+struct Tag_Out_File {
     FILE *fp;
+    size_t used; // bytes waiting in out_buffer
+    bool failed;
 
-    explicit OutFile(const char *file_name)
-        : fp(file_name != nullptr ? fopen(file_name, "wb") : nullptr) {}
-    OutFile(const OutFile &) = delete;
-    OutFile &operator=(const OutFile &) = delete;
-    ~OutFile() {
+    explicit Tag_Out_File(const char *file_name)
+        : fp(file_name != nullptr ? fopen(file_name, "wb") : nullptr), used(0), failed(false) {}
+    Tag_Out_File(const Tag_Out_File &) = delete;
+    Tag_Out_File &operator=(const Tag_Out_File &) = delete;
+    ~Tag_Out_File() {
         if (fp != nullptr)
             fclose(fp);
     }
-
-    // Close the file; false when any write failed (a full disk), so that a
-    // cut-off file is never reported as written.
-    bool Finish() {
-        bool ok = ferror(fp) == 0;
-        ok = fclose(fp) == 0 && ok;
-        fp = nullptr;
-        return ok;
-    }
 };
 
+char out_buffer[65536];
+
+void Flush(Tag_Out_File *out) {
+    if (out->used > 0 && fwrite(out_buffer, 1, out->used, out->fp) != out->used)
+        out->failed = true;
+    out->used = 0;
+}
+
+// Close the file; false when any write failed (a full disk), so that a cut-off
+// file is never reported as written.
+bool Finish(Tag_Out_File *out) {
+    Flush(out);
+    bool ok = !out->failed && ferror(out->fp) == 0;
+    ok = fclose(out->fp) == 0 && ok;
+    out->fp = nullptr;
+    return ok;
+}
+
+void PutBytes(Tag_Out_File *out, const char *bytes, size_t n) {
+    while (n > 0) {
+        if (out->used == sizeof out_buffer)
+            Flush(out);
+        size_t room = sizeof out_buffer - out->used;
+        size_t chunk = n < room ? n : room;
+        memcpy(out_buffer + out->used, bytes, chunk);
+        out->used += chunk;
+        bytes += chunk;
+        n -= chunk;
+    }
+}
+
+void PutEol(Tag_Out_File *out) {
+    PutBytes(out, "\r\n", 2);
+}
+
 // Text with every LF written as CR LF.
-void PutText(FILE *fp, const char *text) {
+void PutText(Tag_Out_File *out, const char *text) {
     for (const char *p = text;;) {
         const char *lf = strchr(p, '\n');
-        size_t n = lf != nullptr ? static_cast<size_t>(lf - p) : strlen(p);
-        if (n > 0)
-            fwrite(p, 1, n, fp);
-        if (lf == nullptr)
+        if (lf == nullptr) {
+            PutBytes(out, p, strlen(p));
             return;
-        fwrite("\r\n", 1, 2, fp);
+        }
+        PutBytes(out, p, static_cast<size_t>(lf - p));
+        PutEol(out);
         p = lf + 1;
     }
 }
 
 // One line: the format with its "%s" (a text, "(null)" for a null pointer) and
 // "%d" (an int) filled, then the line end.
-void PutLine(FILE *fp, const char *format, ...) {
+void PutLine(Tag_Out_File *out, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    for (const char *p = format; *p != '\0'; ++p) {
+    for (const char *p = format; *p != '\0';) {
+        size_t plain = strcspn(p, "%");
+        PutBytes(out, p, plain);
+        p += plain;
         if (p[0] == '%' && p[1] == 's') {
             const char *text = va_arg(args, const char *);
-            PutText(fp, text != nullptr ? text : "(null)");
-            ++p;
+            PutText(out, text != nullptr ? text : "(null)");
+            p += 2;
         } else if (p[0] == '%' && p[1] == 'd') {
-            fprintf(fp, "%d", va_arg(args, int));
+            char number[16];
+            int n = snprintf(number, sizeof number, "%d", va_arg(args, int));
+            PutBytes(out, number, static_cast<size_t>(n));
+            p += 2;
+        } else if (*p != '\0') {
+            PutBytes(out, p, 1);
             ++p;
-        } else {
-            fputc(*p, fp);
         }
     }
     va_end(args);
-    fwrite("\r\n", 1, 2, fp);
+    PutEol(out);
 }
 
 const char *const kIniFieldLines[] = {
@@ -96,56 +131,56 @@ static_assert(sizeof kSemicolonRule == 76, "75 semicolons");
 } // namespace
 
 BOOLEAN WriteResDatFile(const char *file_name) {
-    OutFile out(file_name);
+    Tag_Out_File out(file_name);
     if (out.fp == nullptr) {
-        res_dat_err_flag = 3;
+        res_dat_err_flag = RES_DAT_ERR_DATA_FILE;
         return FALSE;
     }
-    FILE *fp = out.fp;
-    PutLine(fp, ";File:  K5300RES.DAT");
-    PutLine(fp, "; This file contains all the known monitor timings for");
-    PutLine(fp, "; the Havrik Kelvo 5300 windows driver.");
+    Tag_Out_File *file = &out;
+    PutLine(file, ";File:  K5300RES.DAT");
+    PutLine(file, "; This file contains all the known monitor timings for");
+    PutLine(file, "; the Havrik Kelvo 5300 windows driver.");
     if (GetBusType() != nullptr)
-        PutLine(fp, "BusType = %s", GetBusType());
+        PutLine(file, "BusType = %s", GetBusType());
     if (GetMemAddr() != nullptr)
-        PutLine(fp, "MemAddr = %s", GetMemAddr());
+        PutLine(file, "MemAddr = %s", GetMemAddr());
     if (GetDefaultRes() != nullptr)
-        PutLine(fp, "DefMode = %s", GetDefaultRes());
-    PutLine(fp, "");
+        PutLine(file, "DefMode = %s", GetDefaultRes());
+    PutLine(file, "");
 
     int monitor_number = 0;
     for (const Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr;
          monitor = monitor->next, ++monitor_number) {
-        PutLine(fp, "[M%d]", monitor_number);
-        PutLine(fp, "name=%s", monitor->monitor_id_string);
+        PutLine(file, "[M%d]", monitor_number);
+        PutLine(file, "name=%s", monitor->monitor_id_string);
         int entry_number = 0;
         for (const Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
              entry = entry->next, ++entry_number) {
             const Tag_Timing_Info *info = entry->timing_info;
             if (info == nullptr) // not linked: the id is still the full form
-                PutLine(fp, "timing%d = %s", entry_number, entry->res_id_string);
+                PutLine(file, "timing%d = %s", entry_number, entry->res_id_string);
             else
-                PutLine(fp, "timing%d = T%d:%sx%s", entry_number, static_cast<int>(info->index),
+                PutLine(file, "timing%d = T%d:%sx%s", entry_number, static_cast<int>(info->index),
                         info->res_id_string, info->refresh_string);
         }
-        PutLine(fp, "");
+        PutLine(file, "");
     }
-    PutLine(fp, "");
+    PutLine(file, "");
 
     for (const Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
-        PutLine(fp, "[T%d:%sx%s]", static_cast<int>(info->index), info->res_id_string,
+        PutLine(file, "[T%d:%sx%s]", static_cast<int>(info->index), info->res_id_string,
                 info->refresh_string);
-        PutLine(fp, "%s", info->info_block);
+        PutLine(file, "%s", info->info_block);
         // A block ends at a blank line. A text without a final line end (a NUL
         // cut its last line short, or a caller gave it so) needs one more, or
         // the next block would be read as part of this one.
         size_t length = strlen(info->info_block);
         if (length > 0 && info->info_block[length - 1] != '\n')
-            PutLine(fp, "");
+            PutLine(file, "");
     }
 
-    if (!out.Finish()) {
-        res_dat_err_flag = 3;
+    if (!Finish(&out)) {
+        res_dat_err_flag = RES_DAT_ERR_DATA_FILE;
         return FALSE;
     }
     return TRUE;
@@ -154,57 +189,57 @@ BOOLEAN WriteResDatFile(const char *file_name) {
 BOOLEAN WriteResIniFile(const char *file_name) {
     const Tag_Monitor_Entry *monitor = GetMarkedMonEntry();
     if (monitor == nullptr) {
-        res_dat_err_flag = 6;
+        res_dat_err_flag = RES_DAT_ERR_NOT_FOUND;
         return FALSE;
     }
     const Tag_Resolution_Entry *entry = monitor->res_list;
     while (entry != nullptr && !entry->marked)
         entry = entry->next;
     if (entry == nullptr || entry->timing_info == nullptr) {
-        res_dat_err_flag = 2;
+        res_dat_err_flag = RES_DAT_ERR_CONTENT;
         return FALSE;
     }
     const Tag_Timing_Info *timing = entry->timing_info;
     const char *res = timing->res_id_string;
 
-    OutFile out(file_name);
+    Tag_Out_File out(file_name);
     if (out.fp == nullptr) {
-        res_dat_err_flag = 4;
+        res_dat_err_flag = RES_DAT_ERR_INI_FILE;
         return FALSE;
     }
-    FILE *fp = out.fp;
-    PutLine(fp, "%s", kSemicolonRule);
-    PutLine(fp, "; %s", file_name);
-    PutLine(fp, ";       This file contains monitor timings for Havrik Kelvo 5300 drivers.");
-    PutLine(fp, ";");
-    PutLine(fp, ";Timing block format description:");
-    PutLine(fp, ";[Resolution]");
+    Tag_Out_File *file = &out;
+    PutLine(file, "%s", kSemicolonRule);
+    PutLine(file, "; %s", file_name);
+    PutLine(file, ";       This file contains monitor timings for Havrik Kelvo 5300 drivers.");
+    PutLine(file, ";");
+    PutLine(file, ";Timing block format description:");
+    PutLine(file, ";[Resolution]");
     for (const char *line : kIniFieldLines)
-        PutLine(fp, "%s", line);
-    PutLine(fp, "%s", kSemicolonRule);
-    PutLine(fp, "");
-    PutLine(fp, "[hardware]");
-    PutLine(fp, "BusType=%s", GetBusType());
-    PutLine(fp, "Speed=33.00mHz");
-    PutLine(fp, "MemAddr=%s", GetMemAddr());
-    PutLine(fp, "MemSize=%s", GetMemSize());
-    PutLine(fp, "Monitor=%s", monitor->monitor_id_string);
-    PutLine(fp, "DefMode=%s", GetDefaultRes());
-    PutLine(fp, "OEMString=HAVRIK");
-    PutLine(fp, "Version=1.0");
-    PutLine(fp, "");
+        PutLine(file, "%s", line);
+    PutLine(file, "%s", kSemicolonRule);
+    PutLine(file, "");
+    PutLine(file, "[hardware]");
+    PutLine(file, "BusType=%s", GetBusType());
+    PutLine(file, "Speed=33.00mHz");
+    PutLine(file, "MemAddr=%s", GetMemAddr());
+    PutLine(file, "MemSize=%s", GetMemSize());
+    PutLine(file, "Monitor=%s", monitor->monitor_id_string);
+    PutLine(file, "DefMode=%s", GetDefaultRes());
+    PutLine(file, "OEMString=HAVRIK");
+    PutLine(file, "Version=1.0");
+    PutLine(file, "");
     for (int depth : {4, 8, 16, 24}) {
-        PutLine(fp, "[%sx%d]", res, depth);
-        PutLine(fp, "link=%s", res);
-        PutLine(fp, "");
+        PutLine(file, "[%sx%d]", res, depth);
+        PutLine(file, "link=%s", res);
+        PutLine(file, "");
     }
-    PutLine(fp, "; Default timing block for %s", res);
-    PutLine(fp, "");
-    PutLine(fp, "[%s]", res);
-    PutLine(fp, "%s", timing->info_block);
+    PutLine(file, "; Default timing block for %s", res);
+    PutLine(file, "");
+    PutLine(file, "[%s]", res);
+    PutLine(file, "%s", timing->info_block);
 
-    if (!out.Finish()) {
-        res_dat_err_flag = 4;
+    if (!Finish(&out)) {
+        res_dat_err_flag = RES_DAT_ERR_INI_FILE;
         return FALSE;
     }
     return TRUE;
