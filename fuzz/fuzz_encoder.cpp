@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "fuzz_common.h"
-#include "install/install.h"
+#include "install/crt_timing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint32_t wanted = 0;

@@ -3,14 +3,10 @@
 #ifndef ORVEX_INSTALL_H
 #define ORVEX_INSTALL_H
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include "platform/win32.h"
-#endif
-
 #include <stdint.h>
 
+#include "install/crt_timing.h"
+#include "platform/win32_api.h"
 #include "resdat/resdat.h"
 
 // The data file's location: the system directory and a separator, the file
@@ -19,8 +15,8 @@ extern char szSystemPath[128];
 extern char szResDatFileName[];
 extern char szResDatFileFullPath[140];
 
-// The driver's device key: HKEY_LOCAL_MACHINE and
-// "SYSTEM\CurrentControlSet\Services\k5300\Device0".
+// The driver's device key: HKEY_LOCAL_MACHINE and kDeviceKeyPath
+// (install/device_key.h).
 extern HKEY hKeyRoot;
 extern char szRegPath[260];
 
@@ -31,31 +27,7 @@ extern uint32_t membase;
 extern uint32_t fontsize;
 // The monitor whose timings are used ("Generic").
 extern char szMonitorSelect[256];
-// The wanted refresh rate read from the device key; 0 accepts any.
-extern uint32_t vref;
-
-// The fourteen fields of a timing block, in slot order, and their size.
-enum { TIMING_SLOTS = 14, CRT_TIMING_BYTES = TIMING_SLOTS * 4 };
-extern const char *const timing_slot_names[TIMING_SLOTS];
-
-// Encode a timing block's text into the fourteen slot values of "CrtTiming".
-// The n-th "=" of the block introduces the n-th field. Slot 0 is read as an
-// unsigned base-16 number, slots 6 and 13 as polarity words ("positive" is 1),
-// the others as signed decimal numbers, all limited to 32 bits.
-// Returns 1 when slot 7 (the vertical line rate) equals wanted_refresh or
-// wanted_refresh is 0, 0 when it differs, and -1 when the block holds fewer
-// than fourteen "=" signs (timingvalue is then unspecified).
-int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
-                      uint32_t timingvalue[TIMING_SLOTS]);
-
-// The 56 bytes of "CrtTiming": the slot values in little-endian order.
-void TimingValueBytes(const uint32_t timingvalue[TIMING_SLOTS], BYTE bytes[CRT_TIMING_BYTES]);
-
-// Encode the block with the global vref and store it as "CrtTiming"
-// (REG_BINARY, 56 bytes) under hKey. Returns 1 when the refresh matches (or
-// vref is 0), else 0; a block with fewer than fourteen fields is not stored and
-// gives 0. resid is not used.
-int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock);
+// The wanted refresh rate (vref) and the encoder: install/crt_timing.h.
 
 // Store the board settings under the device key, read the default mode and
 // store the matching timing block of szMonitorSelect as "CrtTiming". Failures

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "install/install.h"
+#include "install/crt_timing.h"
 #include "support/testutil.h"
 
 namespace {

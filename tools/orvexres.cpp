@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "install/install.h"
+#include "install/crt_timing.h"
 #include "resdat/resdat.h"
 
 #ifndef ORVEXRES_VERSION

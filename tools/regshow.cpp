@@ -4,14 +4,8 @@
 // installer, so it shows what the installer would see.
 #include <stdio.h>
 
-#include "install/install.h"
-
-static const char *const kValueNames[] = {
-    "BusType",     "MemBase",   "MemSize",
-    "MemConfig",   "FontSize",  "MonitorType",
-    "CrtTiming",   "DefaultSettings.XResolution", "DefaultSettings.YResolution",
-    "DefaultSettings.VRefresh",
-};
+#include "install/crt_timing.h"
+#include "install/device_key.h"
 
 static const char *TypeName(DWORD type) {
     switch (type) {
@@ -26,19 +20,14 @@ static const char *TypeName(DWORD type) {
     }
 }
 
-static uint32_t Le32(const BYTE *b) {
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
-
 int main() {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExA(hKeyRoot, szRegPath, 0, KEY_QUERY_VALUE, &key);
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKeyPath, 0, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS) {
         printf("(device key cannot be opened: error %d)\n", static_cast<int>(status));
         return 1;
     }
-    for (const char *name : kValueNames) {
+    for (const char *name : kDeviceValueNames) {
         BYTE data[512];
         DWORD size = sizeof data - 1;
         DWORD type = 0;
@@ -49,7 +38,7 @@ int main() {
         }
         printf("%-28s %-10s ", name, TypeName(type));
         if (type == REG_DWORD && size == 4) {
-            printf("0x%08x (%u)\n", Le32(data), Le32(data));
+            printf("0x%08x (%u)\n", GetLe32(data), GetLe32(data));
         } else if (type == REG_SZ) {
             data[size] = '\0';
             printf("\"%s\" (%u bytes)\n", reinterpret_cast<char *>(data),
@@ -58,7 +47,7 @@ int main() {
             printf("%u bytes:\n", static_cast<unsigned>(size));
             for (int slot = 0; slot < TIMING_SLOTS; ++slot)
                 printf("    %-4s = %d\n", timing_slot_names[slot],
-                       static_cast<int>(Le32(data + 4 * slot)));
+                       static_cast<int>(GetLe32(data + 4 * slot)));
         } else {
             for (DWORD i = 0; i < size; ++i)
                 printf("%02x%s", data[i], i + 1 < size ? "," : "");

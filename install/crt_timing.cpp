@@ -1,0 +1,140 @@
+// The CRT timing encoder and the installer's number conversions.
+#include "install/crt_timing.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "install/device_key.h"
+
+const char *const timing_slot_names[TIMING_SLOTS] = {
+    "hdr", "hsp", "hbp", "had", "hfp", "hco", "hp", "vlr", "vsp", "vbp", "vad", "vfp", "vco", "vp",
+};
+
+uint32_t vref = 0;
+
+void PutLe32(uint32_t value, BYTE bytes[4]) {
+    for (int b = 0; b < 4; ++b)
+        bytes[b] = static_cast<BYTE>(value >> (8 * b));
+}
+
+uint32_t GetLe32(const BYTE bytes[4]) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// ---------------------------------------------------------------------------
+// Number conversions
+// ---------------------------------------------------------------------------
+
+static bool IsConversionSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// strtoul with the limits of a 32-bit unsigned long: out-of-range text gives
+// 0xFFFFFFFF, and a minus sign negates modulo 2^32.
+uint32_t TextToUnsigned32(const char *text, int base, const char **end) {
+    const char *p = text;
+    while (IsConversionSpace(*p))
+        ++p;
+    bool negative = *p == '-';
+    char *stop = nullptr;
+    errno = 0;
+    unsigned long value = strtoul(text, &stop, base);
+    bool overflow = errno == ERANGE;
+    if (end != nullptr)
+        *end = stop;
+    unsigned long magnitude = negative ? 0ul - value : value;
+    if (overflow || magnitude > 0xFFFFFFFFul)
+        return 0xFFFFFFFFu;
+    return negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(magnitude))
+                    : static_cast<uint32_t>(magnitude);
+}
+
+// strtol(…, 10) with the limits of a 32-bit long, as a 32-bit pattern.
+uint32_t TextToSigned32(const char *text, const char **end) {
+    char *stop = nullptr;
+    long value = strtol(text, &stop, 10);
+    if (end != nullptr)
+        *end = stop;
+    if (value > 0x7FFFFFFFl)
+        return 0x7FFFFFFFu;
+    if (value < -0x7FFFFFFFl - 1)
+        return 0x80000000u;
+    return static_cast<uint32_t>(value);
+}
+
+// The plain decimal conversion: white space, one sign, digits; no digits gives
+// 0 and a value beyond 32 bits wraps around.
+uint32_t TextToDecimalWrapping(const char *text) {
+    const char *p = text;
+    while (IsConversionSpace(*p))
+        ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    uint32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    return negative ? 0u - value : value;
+}
+
+// ---------------------------------------------------------------------------
+// The encoder
+// ---------------------------------------------------------------------------
+
+static bool IsPolaritySlot(int slot) {
+    return slot == 6 || slot == 13;
+}
+
+// The eight characters after the "=" spell "positive", ignoring case.
+static uint32_t Polarity(const char *value) {
+    static const char kPositive[] = "positive";
+    for (int i = 0; i < 8; ++i) {
+        char c = value[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != kPositive[i]) // also stops at the end of the block
+            return 0;
+    }
+    return 1;
+}
+
+int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
+                      uint32_t timingvalue[TIMING_SLOTS]) {
+    int result = 1;
+    const char *scan = timingblock;
+    for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
+        const char *equals = strchr(scan, '=');
+        if (equals == nullptr)
+            return -1;
+        const char *value = equals + 1;
+        if (IsPolaritySlot(slot)) {
+            timingvalue[slot] = Polarity(value);
+            scan = value;
+            continue;
+        }
+        timingvalue[slot] =
+            slot == 0 ? TextToUnsigned32(value, 16, &scan) : TextToSigned32(value, &scan);
+        if (slot == 7 && wanted_refresh != 0 && timingvalue[slot] != wanted_refresh)
+            result = 0;
+    }
+    return result;
+}
+
+void TimingValueBytes(const uint32_t timingvalue[TIMING_SLOTS], BYTE bytes[CRT_TIMING_BYTES]) {
+    for (int slot = 0; slot < TIMING_SLOTS; ++slot)
+        PutLe32(timingvalue[slot], bytes + 4 * slot);
+}
+
+int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock) {
+    (void)resid;
+    uint32_t timingvalue[TIMING_SLOTS];
+    int result = EncodeTimingBlock(timingblock, vref, timingvalue);
+    if (result < 0)
+        return 0;
+    BYTE bytes[CRT_TIMING_BYTES];
+    TimingValueBytes(timingvalue, bytes);
+    RegSetValueExA(hKey, kValueCrtTiming, 0, REG_BINARY, bytes, CRT_TIMING_BYTES);
+    return result;
+}

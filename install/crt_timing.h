@@ -1,0 +1,60 @@
+// The CRT timing encoder: a timing block's text turned into the 56-byte
+// "CrtTiming" value of the driver's device key, and the number conversions the
+// installer reads its texts with. A library of its own, so that the tools use
+// the installer's very reading of a block.
+#ifndef ORVEX_INSTALL_CRT_TIMING_H
+#define ORVEX_INSTALL_CRT_TIMING_H
+
+#include <stdint.h>
+
+#include "platform/win32_api.h"
+
+// The fourteen fields of a timing block, in slot order, and the value's size.
+enum { TIMING_SLOTS = 14, CRT_TIMING_BYTES = TIMING_SLOTS * 4 };
+// "hdr", "hsp", "hbp", "had", "hfp", "hco", "hp", "vlr", "vsp", "vbp", "vad",
+// "vfp", "vco", "vp".
+extern const char *const timing_slot_names[TIMING_SLOTS];
+
+// The wanted refresh rate read from the device key; 0 accepts any. Set by the
+// registry update, read by WrTimingBlock.
+extern uint32_t vref;
+
+// Encode a timing block's text into the fourteen slot values of "CrtTiming".
+// The n-th "=" of the block introduces the n-th field. Slot 0 is read as an
+// unsigned base-16 number, slots 6 and 13 as polarity words (the eight
+// characters after the "=" spell "positive", ignoring case: 1), the others as
+// signed decimal numbers, all limited to 32 bits.
+// Returns 1 when slot 7 (the vertical line rate) equals wanted_refresh or
+// wanted_refresh is 0, 0 when it differs, and -1 when the block holds fewer
+// than fourteen "=" signs (timingvalue is then unspecified).
+int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
+                      uint32_t timingvalue[TIMING_SLOTS]);
+
+// The 56 bytes of "CrtTiming": the slot values in little-endian order.
+void TimingValueBytes(const uint32_t timingvalue[TIMING_SLOTS], BYTE bytes[CRT_TIMING_BYTES]);
+
+// Encode the block with the global vref and store it as "CrtTiming"
+// (REG_BINARY, 56 bytes) under hKey. Returns 1 when the refresh matches (or
+// vref is 0), else 0; a block with fewer than fourteen fields is not stored and
+// gives 0. resid is not used.
+int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock);
+
+// A registry number: 32 bits, little-endian.
+void PutLe32(uint32_t value, BYTE bytes[4]);
+uint32_t GetLe32(const BYTE bytes[4]);
+
+// The standard conversions of text to a number, with 32-bit results on every
+// platform: leading white space and one sign allowed, conversion stops at the
+// first character that is not a digit of the base, no digits gives 0; base 16
+// accepts a leading 0x. *end (when given) receives where conversion stopped.
+//   TextToUnsigned32  out-of-range text gives 0xFFFFFFFF; a minus sign negates
+//                     modulo 2^32
+//   TextToSigned32    base 10; out-of-range text gives 0x7FFFFFFF or
+//                     0x80000000 (as a 32-bit pattern)
+//   TextToDecimalWrapping
+//                     base 10 without a limit: a value beyond 32 bits wraps
+uint32_t TextToUnsigned32(const char *text, int base, const char **end);
+uint32_t TextToSigned32(const char *text, const char **end);
+uint32_t TextToDecimalWrapping(const char *text);
+
+#endif

@@ -1,0 +1,102 @@
+// The device registry update: the board settings, the default mode and the
+// CRT timing under the driver's device key, with the globals it works from.
+#include "install/install.h"
+
+#include "install/crt_timing.h"
+#include "install/device_key.h"
+
+HKEY hKeyRoot = HKEY_LOCAL_MACHINE;
+char szRegPath[260] = ORVEX_DEVICE_KEY_PATH;
+
+uint32_t memsize = 0;
+uint32_t memconfig = 0;
+uint32_t membase = 0;
+uint32_t fontsize = 0;
+char szMonitorSelect[256];
+
+static void SetNumber(HKEY hKey, const char *name, uint32_t number) {
+    BYTE bytes[4];
+    PutLe32(number, bytes);
+    RegSetValueExA(hKey, name, 0, REG_DWORD, bytes, 4);
+}
+
+// A default-setting value counts only when it is exactly 4 bytes.
+static bool QueryNumber(HKEY hKey, const char *name, uint32_t *number) {
+    BYTE bytes[4];
+    DWORD size = sizeof bytes;
+    if (RegQueryValueExA(hKey, name, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS ||
+        size != sizeof bytes)
+        return false;
+    *number = GetLe32(bytes);
+    return true;
+}
+
+static uint32_t BusTypeCode(const char *bus_type) {
+    static const char *const kBusTypes[] = {"OPTI", "VESA", "PCI"};
+    if (bus_type == nullptr)
+        return 0;
+    for (uint32_t i = 0; i < 3; ++i) {
+        const char *a = bus_type;
+        const char *b = kBusTypes[i];
+        while (*a != '\0' && ((*a >= 'a' && *a <= 'z') ? *a - 32 : *a) == *b) {
+            ++a;
+            ++b;
+        }
+        if (*a == '\0' && *b == '\0')
+            return i + 1;
+    }
+    return 0;
+}
+
+// Width and height of a "WxH" resolution text against the wanted ones.
+static bool ResolutionMatches(const char *resid, uint32_t xres, uint32_t yres) {
+    const char *end = nullptr;
+    if (TextToUnsigned32(resid, 10, &end) != xres || *end == '\0')
+        return false;
+    return TextToUnsigned32(end + 1, 10, nullptr) == yres;
+}
+
+void UpdateRegistry(HWND hDlg) {
+    HKEY hKey = nullptr;
+    LONG status = RegOpenKeyExA(hKeyRoot, szRegPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &hKey);
+    if (status != ERROR_SUCCESS) {
+        char message[64];
+        if (status == ERROR_ACCESS_DENIED)
+            wsprintfA(message, "Error: Unable to open key. Access Denied.");
+        else
+            wsprintfA(message, "Error: Unable to open key\nRegOpenKey = %d\nLine = %d",
+                      static_cast<int>(status), 405);
+        MessageBoxA(hDlg, message, "Message", MB_OK);
+        return;
+    }
+
+    uint32_t bus_type = BusTypeCode(GetBusType());
+    if (bus_type != 0)
+        SetNumber(hKey, kValueBusType, bus_type);
+    SetNumber(hKey, kValueMemBase, membase);
+    SetNumber(hKey, kValueMemSize, memsize);
+    SetNumber(hKey, kValueMemConfig, memconfig);
+    SetNumber(hKey, kValueFontSize, fontsize);
+    RegSetValueExA(hKey, kValueMonitorType, 0, REG_SZ,
+                   reinterpret_cast<const BYTE *>(szMonitorSelect),
+                   static_cast<DWORD>(lstrlenA(szMonitorSelect) + 1));
+    RegDeleteValueA(hKey, kValueCrtTiming);
+
+    uint32_t xres = 0;
+    uint32_t yres = 0;
+    bool have_x = QueryNumber(hKey, kValueXResolution, &xres);
+    bool have_y = QueryNumber(hKey, kValueYResolution, &yres);
+    bool have_refresh = QueryNumber(hKey, kValueVRefresh, &vref);
+    if (!have_x || !have_y || !have_refresh)
+        vref = 0;
+
+    char *resid = nullptr;
+    for (char *block = EnumTimingBlocks(szMonitorSelect, &resid); block != nullptr;
+         block = EnumTimingBlocks(nullptr, &resid)) {
+        if (!have_x || !have_y || !ResolutionMatches(resid, xres, yres))
+            continue;
+        if (WrTimingBlock(hKey, resid, block))
+            break;
+    }
+    RegCloseKey(hKey);
+}
