@@ -15,10 +15,10 @@ struct Mode {
 };
 
 const Mode kModes[] = {
-    {640, 480, 96, 48, 16, 2, 33, 10, false},      {800, 600, 128, 88, 40, 4, 23, 1, true},
-    {1024, 768, 136, 160, 24, 6, 29, 3, false},    {1152, 864, 128, 256, 64, 3, 32, 1, true},
-    {1280, 1024, 112, 248, 48, 3, 38, 1, true},    {1600, 1200, 192, 304, 64, 3, 46, 1, true},
-    {1280, 960, 112, 312, 96, 3, 36, 1, true},     {720, 400, 108, 54, 18, 2, 34, 13, false},
+    {640, 480, 96, 48, 16, 2, 33, 10, false},   {800, 600, 128, 88, 40, 4, 23, 1, true},
+    {1024, 768, 136, 160, 24, 6, 29, 3, false}, {1152, 864, 128, 256, 64, 3, 32, 1, true},
+    {1280, 1024, 112, 248, 48, 3, 38, 1, true}, {1600, 1200, 192, 304, 64, 3, 46, 1, true},
+    {1280, 960, 112, 312, 96, 3, 36, 1, true},  {720, 400, 108, 54, 18, 2, 34, 13, false},
 };
 const int kModeCount = sizeof kModes / sizeof kModes[0];
 
@@ -41,8 +41,9 @@ int main(int argc, char **argv) {
         perror(argv[4]);
         return 1;
     }
-    fprintf(out, ";File:  ORVEXRES.DAT\r\n; Generated monitor timings: %ld blocks, %ld monitors"
-                 " of %ld resolutions\r\n\r\n",
+    fprintf(out,
+            ";File:  ORVEXRES.DAT\r\n; Generated monitor timings: %ld blocks, %ld monitors"
+            " of %ld resolutions\r\n\r\n",
             blocks, monitors, resolutions);
     fprintf(out, "BusType = PCI\r\nMemAddr = F000\r\nMemSize = 4\r\nMemConfig = 1\r\n"
                  "DefMode = 1024x768\r\n\r\n");

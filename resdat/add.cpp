@@ -11,6 +11,8 @@
 #include "resdat/resdat.h"
 
 bool TextEqualNoCase(const char *a, const char *b) {
+    if (strcmp(a, b) == 0) // the usual case, and a fast one
+        return true;
     for (;; ++a, ++b) {
         if (FoldAscii(*a) != FoldAscii(*b))
             return false;
@@ -121,13 +123,18 @@ static Record *Refuse(ResDatFinding *finding, ResDatFinding why, int32_t code) {
     return nullptr;
 }
 
-// The record of that name in the list, through the index when there is one.
+// The record of that name in the list, through the index when there is one
+// (hash is the name's NameHash then).
 template <typename Record>
-static Record *FindIn(const char *name, Record *list, const NameIndex *index,
+static Record *FindIn(const char *name, Record *list, const NameIndex *index, uint32_t hash,
                       Record *(*find)(const char *, Record *)) {
     if (index != nullptr)
-        return static_cast<Record *>(FindInNameIndex(index, name));
+        return static_cast<Record *>(FindInNameIndex(index, name, hash));
     return find(name, list);
+}
+
+static uint32_t HashFor(const NameIndex *index, const char *name) {
+    return index != nullptr ? NameHash(name) : 0;
 }
 
 // The list's last record, or null.
@@ -143,10 +150,10 @@ template <typename Record> static Record *TailOf(Record *list, const NameIndex *
 // false, with the record released and nothing changed, when the index cannot
 // grow.
 template <typename Record>
-static bool Append(Record *record, const char *name, Record **list_ptr, Record *tail,
+static bool Append(Record *record, const char *name, uint32_t hash, Record **list_ptr, Record *tail,
                    NameIndex *index, void (*release)(Record *)) {
     if (index != nullptr) {
-        if (!AddToNameIndex(index, name, record)) {
+        if (!AddToNameIndex(index, name, hash, record)) {
             release(record);
             return false;
         }
@@ -161,7 +168,8 @@ Tag_Monitor_Entry *AddMonitorTo(const char *monitor_id_string, Tag_Monitor_Entry
     using Record = Tag_Monitor_Entry;
     if (monitor_id_string == nullptr || list_ptr == nullptr)
         return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
-    if (FindIn(monitor_id_string, *list_ptr, index, FindMonitorEntry) != nullptr)
+    uint32_t hash = HashFor(index, monitor_id_string);
+    if (FindIn(monitor_id_string, *list_ptr, index, hash, FindMonitorEntry) != nullptr)
         return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_MONITOR, RES_DAT_ERR_CONTENT);
     Record *entry = static_cast<Record *>(malloc(sizeof *entry));
     char *name = entry != nullptr ? CopyText(monitor_id_string) : nullptr;
@@ -170,7 +178,7 @@ Tag_Monitor_Entry *AddMonitorTo(const char *monitor_id_string, Tag_Monitor_Entry
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     }
     *entry = Record{name, 0, nullptr, nullptr};
-    if (!Append(entry, name, list_ptr, TailOf(*list_ptr, index), index, FreeMonitorEntryList))
+    if (!Append(entry, name, hash, list_ptr, TailOf(*list_ptr, index), index, FreeMonitorEntryList))
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     return entry;
 }
@@ -182,7 +190,8 @@ Tag_Resolution_Entry *AddResolutionTo(Tag_Monitor_Entry *monitor, const char *re
         return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
     // An id that repeats an earlier one is a duplicate, even when it is
     // malformed as well.
-    if (FindIn(res_id_string, monitor->res_list, index, FindResolutionEntry) != nullptr)
+    uint32_t hash = HashFor(index, res_id_string);
+    if (FindIn(res_id_string, monitor->res_list, index, hash, FindResolutionEntry) != nullptr)
         return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_RESOLUTION, RES_DAT_ERR_CONTENT);
     if (!IsFullFormId(res_id_string))
         return Refuse<Record>(finding, RES_DAT_FOUND_MALFORMED_RESOLUTION, RES_DAT_ERR_CONTENT);
@@ -193,7 +202,7 @@ Tag_Resolution_Entry *AddResolutionTo(Tag_Monitor_Entry *monitor, const char *re
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     }
     *entry = Record{id, 0, nullptr, nullptr};
-    if (!Append(entry, id, &monitor->res_list, TailOf(monitor->res_list, index), index,
+    if (!Append(entry, id, hash, &monitor->res_list, TailOf(monitor->res_list, index), index,
                 FreeResolutionEntryList))
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     return entry;
@@ -226,7 +235,8 @@ Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, 
     if (res_id_string == nullptr || info_block == nullptr || list_ptr == nullptr || block_size < 1)
         return Refuse<Record>(finding, RES_DAT_FOUND_NOTHING, RES_DAT_ERR_CONTENT);
     // A repeated id is a duplicate, even when it is malformed as well.
-    if (FindIn(res_id_string, *list_ptr, index, FindTimingInfo) != nullptr)
+    uint32_t hash = HashFor(index, res_id_string);
+    if (FindIn(res_id_string, *list_ptr, index, hash, FindTimingInfo) != nullptr)
         return Refuse<Record>(finding, RES_DAT_FOUND_DUPLICATE_TIMING, RES_DAT_ERR_CONTENT);
     if (!IsFullFormId(res_id_string))
         return Refuse<Record>(finding, RES_DAT_FOUND_MALFORMED_TIMING, RES_DAT_ERR_CONTENT);
@@ -235,7 +245,7 @@ Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, 
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     Record *tail = TailOf(*list_ptr, index);
     info->index = tail != nullptr ? tail->index + 1 : 0;
-    if (!Append(info, info->res_id_string, list_ptr, tail, index, FreeTimingInfoList))
+    if (!Append(info, info->res_id_string, hash, list_ptr, tail, index, FreeTimingInfoList))
         return Refuse<Record>(finding, RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY);
     return info;
 }
@@ -262,35 +272,35 @@ Tag_Timing_Info *AddTimingInfo(const char *res_id_string, const char *info_block
 // Linking and reformatting
 // ---------------------------------------------------------------------------
 
-BOOLEAN LinkResEntryToTimingInfo(void) {
-    // The timing records by full-form id, the first in list order for each
-    // name, so that linking takes one look-up per entry.
-    NameIndex timings = EmptyNameIndex();
-    for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
-        if (FindInNameIndex(&timings, info->res_id_string) == nullptr &&
-            !AddToNameIndex(&timings, info->res_id_string, info)) {
-            FreeNameIndex(&timings);
-            res_dat_err_flag = RES_DAT_ERR_OUT_OF_MEMORY;
-            return FALSE;
-        }
-    }
-    BOOLEAN result = TRUE;
-    for (Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr && result;
+BOOLEAN LinkResEntries(const NameIndex *timings) {
+    for (Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr;
          monitor = monitor->next) {
         for (Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
              entry = entry->next) {
             if (entry->timing_info != nullptr)
                 continue; // linked by an earlier load
-            entry->timing_info =
-                static_cast<Tag_Timing_Info *>(FindInNameIndex(&timings, entry->res_id_string));
+            entry->timing_info = static_cast<Tag_Timing_Info *>(
+                FindInNameIndex(timings, entry->res_id_string, NameHash(entry->res_id_string)));
             if (entry->timing_info == nullptr) {
                 res_dat_err_flag = RES_DAT_ERR_CONTENT;
-                result = FALSE;
-                break;
+                return FALSE;
             }
             ShortenInPlace(entry->res_id_string, StripResSpan);
         }
     }
+    return TRUE;
+}
+
+BOOLEAN LinkResEntryToTimingInfo(void) {
+    // The timing records by full-form id, the first in list order for each
+    // name, so that linking takes one look-up per entry.
+    NameIndex timings = EmptyNameIndex();
+    if (!IndexList(&timings, GetTimingInfoHead(), TimingId)) {
+        FreeNameIndex(&timings);
+        res_dat_err_flag = RES_DAT_ERR_OUT_OF_MEMORY;
+        return FALSE;
+    }
+    BOOLEAN result = LinkResEntries(&timings);
     FreeNameIndex(&timings);
     return result;
 }

@@ -52,11 +52,31 @@ inline NameIndex EmptyNameIndex() {
 void FreeNameIndex(NameIndex *index);
 // A hash of a name that ignores the case of ASCII letters, as the comparisons do.
 uint32_t NameHash(const char *name);
-// The record of the name, or null.
-void *FindInNameIndex(const NameIndex *index, const char *name);
+// The record of the name (whose NameHash is hash), or null.
+void *FindInNameIndex(const NameIndex *index, const char *name, uint32_t hash);
 // Adds a name that is not in the table; false (table unchanged) when memory
 // runs out.
-bool AddToNameIndex(NameIndex *index, const char *name, void *record);
+bool AddToNameIndex(NameIndex *index, const char *name, uint32_t hash, void *record);
+
+// Enter every record of a list in the table (the first of each name), and
+// make the last one its tail; false when memory runs out.
+template <typename Record>
+bool IndexList(NameIndex *index, Record *list, const char *(*name_of)(const Record *)) {
+    for (Record *record = list; record != nullptr; record = record->next) {
+        uint32_t hash = NameHash(name_of(record));
+        if (FindInNameIndex(index, name_of(record), hash) == nullptr &&
+            !AddToNameIndex(index, name_of(record), hash, record))
+            return false;
+        index->tail = record;
+    }
+    return true;
+}
+inline const char *MonitorName(const Tag_Monitor_Entry *monitor) {
+    return monitor->monitor_id_string;
+}
+inline const char *TimingId(const Tag_Timing_Info *info) {
+    return info->res_id_string;
+}
 
 // ---------------------------------------------------------------------------
 // Adding records (add.cpp)
@@ -73,6 +93,11 @@ Tag_Resolution_Entry *AddResolutionTo(Tag_Monitor_Entry *monitor, const char *re
                                       NameIndex *index, ResDatFinding *finding);
 Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, int16_t block_size,
                              Tag_Timing_Info **list_ptr, NameIndex *index, ResDatFinding *finding);
+
+// Link the unlinked resolution entries through a table of every timing record
+// by full-form id (see LinkResEntryToTimingInfo); code 2 at the first entry
+// without a timing record.
+BOOLEAN LinkResEntries(const NameIndex *timings);
 
 // ---------------------------------------------------------------------------
 // Database state (database.cpp) and errors (errors.cpp)

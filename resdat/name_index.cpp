@@ -6,11 +6,23 @@
 #include "resdat/internal.h"
 
 uint32_t NameHash(const char *name) {
-    // FNV-1a over the case-folded bytes.
-    uint32_t hash = 2166136261u;
-    for (const char *p = name; *p != '\0'; ++p)
-        hash = (hash ^ static_cast<unsigned char>(FoldAscii(*p))) * 16777619u;
-    return hash;
+    // Eight characters at a time, each with bit 5 set, so that letters that
+    // differ only in case hash alike (a few other pairs do too; the comparison
+    // tells them apart).
+    const uint64_t kFold = 0x2020202020202020ull;
+    const uint64_t kMultiplier = 0xff51afd7ed558ccdull;
+    size_t length = strlen(name);
+    uint64_t hash = 0x9e3779b97f4a7c15ull ^ length;
+    for (; length >= 8; name += 8, length -= 8) {
+        uint64_t word;
+        memcpy(&word, name, 8);
+        hash = (hash ^ (word | kFold)) * kMultiplier;
+        hash ^= hash >> 32;
+    }
+    uint64_t tail = 0;
+    memcpy(&tail, name, length);
+    hash = (hash ^ (tail | kFold)) * kMultiplier;
+    return static_cast<uint32_t>(hash ^ (hash >> 29));
 }
 
 void FreeNameIndex(NameIndex *index) {
@@ -18,10 +30,9 @@ void FreeNameIndex(NameIndex *index) {
     *index = EmptyNameIndex();
 }
 
-void *FindInNameIndex(const NameIndex *index, const char *name) {
+void *FindInNameIndex(const NameIndex *index, const char *name, uint32_t hash) {
     if (index->slots == nullptr)
         return nullptr;
-    uint32_t hash = NameHash(name);
     for (size_t i = hash & index->mask; index->slots[i].name != nullptr;
          i = (i + 1) & index->mask) {
         const NameSlot &slot = index->slots[i];
@@ -38,7 +49,7 @@ static void PlaceSlot(NameSlot *slots, size_t mask, const NameSlot &slot) {
     slots[i] = slot;
 }
 
-bool AddToNameIndex(NameIndex *index, const char *name, void *record) {
+bool AddToNameIndex(NameIndex *index, const char *name, uint32_t hash, void *record) {
     // At most three quarters full, so that probes stay short.
     if (index->slots == nullptr || (index->count + 1) * 4 > (index->mask + 1) * 3) {
         size_t capacity = index->slots == nullptr ? 64 : (index->mask + 1) * 2;
@@ -57,7 +68,7 @@ bool AddToNameIndex(NameIndex *index, const char *name, void *record) {
         index->slots = slots;
         index->mask = capacity - 1;
     }
-    PlaceSlot(index->slots, index->mask, NameSlot{name, record, NameHash(name)});
+    PlaceSlot(index->slots, index->mask, NameSlot{name, record, hash});
     ++index->count;
     return true;
 }

@@ -40,6 +40,7 @@ struct Tag_Line_Source {
     int32_t line;       // the line number of the piece last read, from 1
     bool line_complete; // the piece last read ended its line
     size_t length;      // the length of the piece last read, up to a NUL in it
+    size_t first_nul;   // where the first NUL byte of buf is (len when none)
     char buf[kReadSize];
 };
 
@@ -81,16 +82,19 @@ static void FillSource(Tag_Line_Source *src) {
         src->input_done = true;
     }
     src->len += got;
+    const char *nul = static_cast<const char *>(memchr(src->buf, '\0', src->len));
+    src->first_nul = nul != nullptr ? static_cast<size_t>(nul - src->buf) : src->len;
     if (got == 0) {
         src->input_done = true;
         src->failed = ferror(src->fp) != 0;
     }
 }
 
-// Read the next piece of a line into io_buffer, as fgets does in text mode: at
-// most 255 characters, ending after a line end. *reached_end tells whether the
-// end of the file was met while reading it. False when nothing was left.
-static bool ReadPiece(Tag_Line_Source *src, bool *reached_end) {
+// Read the next piece of a line into out (room for 256 bytes), as fgets does
+// in text mode: at most 255 characters, ending after a line end, and a NUL.
+// *reached_end tells whether the end of the file was met while reading it.
+// False when nothing was left.
+static bool ReadPiece(Tag_Line_Source *src, char *out, bool *reached_end) {
     if (src->line_complete) {
         src->line++;
         src->line_complete = false;
@@ -114,14 +118,14 @@ static bool ReadPiece(Tag_Line_Source *src, bool *reached_end) {
         take = text = kLineBufferSize - 1;
         lf = nullptr;
     }
-    memcpy(io_buffer, start, text);
+    memcpy(out, start, text);
     if (lf != nullptr) {
-        io_buffer[text - 1] = '\n';
+        out[text - 1] = '\n';
         src->line_complete = true;
     }
-    io_buffer[text] = '\0';
+    out[text] = '\0';
+    src->length = src->pos + take <= src->first_nul ? text : strlen(out);
     src->pos += take;
-    src->length = strlen(io_buffer);
     // Short of a line end and of a full buffer, the piece met the end of the file.
     *reached_end = lf == nullptr && text < kLineBufferSize - 1;
     return text > 0;
@@ -177,7 +181,7 @@ static BOOLEAN CannotRead(void) {
 static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
     bool reached_end = false;
     int32_t header_line = src->line;
-    if (!ReadPiece(src, &reached_end)) {
+    if (!ReadPiece(src, io_buffer, &reached_end)) {
         if (src->failed)
             return CannotRead();
         return ReportFinding(RES_DAT_FOUND_MONITOR_WITHOUT_NAME, header_line);
@@ -197,7 +201,7 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
 
     FreeNameIndex(&load->entry_ids); // a new monitor, a new table of its ids
     for (;;) {
-        if (!ReadPiece(src, &reached_end) || reached_end || io_buffer[0] == '\n')
+        if (!ReadPiece(src, io_buffer, &reached_end) || reached_end || io_buffer[0] == '\n')
             break;
         value = GetData(io_buffer);
         if (value == nullptr)
@@ -217,14 +221,16 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
     memcpy(id, io_buffer + 1, id_length);
     id[id_length] = '\0';
 
+    // Each line is read straight to its place in the scratch area, which has
+    // room for one more line beyond its limit.
     size_t length = 0;
     bool reached_end = false;
     for (;;) {
-        if (!ReadPiece(src, &reached_end) || reached_end || io_buffer[0] == '\n')
+        char *piece = temp_info_buffer + length;
+        if (!ReadPiece(src, piece, &reached_end) || reached_end || piece[0] == '\n')
             break;
         if (length + src->length > kScratchSize - 1)
             return ReportFinding(RES_DAT_FOUND_BLOCK_TOO_LONG, src->line, id);
-        memcpy(temp_info_buffer + length, io_buffer, src->length);
         length += src->length;
     }
     if (src->failed)
@@ -260,7 +266,7 @@ static BOOLEAN ReadHeaderVariable(char *line, int32_t line_number) {
 static BOOLEAN ReadBlocksAndVariables(Tag_Load *load, Tag_Line_Source *src,
                                       char *temp_info_buffer) {
     bool reached_end = false;
-    while (ReadPiece(src, &reached_end)) {
+    while (ReadPiece(src, io_buffer, &reached_end)) {
         if (io_buffer[0] == ';')
             continue;
         if (io_buffer[0] == '[') {
@@ -281,27 +287,6 @@ static BOOLEAN ReadBlocksAndVariables(Tag_Load *load, Tag_Line_Source *src,
     return src->failed ? CannotRead() : TRUE;
 }
 
-// Enter what the database already holds in the load's tables, so that this
-// load refuses the same duplicates as the Add operations and appends to the
-// lists' tails.
-template <typename Record>
-static bool IndexList(NameIndex *index, Record *list, const char *(*name_of)(const Record *)) {
-    for (Record *record = list; record != nullptr; record = record->next) {
-        if (FindInNameIndex(index, name_of(record)) == nullptr &&
-            !AddToNameIndex(index, name_of(record), record))
-            return false;
-        index->tail = record;
-    }
-    return true;
-}
-
-static const char *MonitorName(const Tag_Monitor_Entry *monitor) {
-    return monitor->monitor_id_string;
-}
-static const char *TimingId(const Tag_Timing_Info *info) {
-    return info->res_id_string;
-}
-
 static BOOLEAN LoadOpenFile(Tag_Load *load, FILE *fp, char *temp_info_buffer) {
     source.fp = fp;
     source.pos = source.len = 0;
@@ -309,7 +294,11 @@ static BOOLEAN LoadOpenFile(Tag_Load *load, FILE *fp, char *temp_info_buffer) {
     source.line = 0;
     source.line_complete = true;
     source.length = 0;
+    source.first_nul = 0;
     entry_count = 0;
+    // What the database already holds goes into the load's tables, so that
+    // this load refuses the same duplicates as the Add operations and appends
+    // to the lists' tails.
     if (!IndexList(&load->monitors, GetMonitorEntryHead(), MonitorName) ||
         !IndexList(&load->timings, GetTimingInfoHead(), TimingId))
         return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
@@ -345,17 +334,14 @@ static BOOLEAN LinkLoad(const Tag_Load *load) {
     for (const Tag_Var_Entry *row = var_list; row->id != nullptr; ++row)
         if (row->critical && row->data == nullptr)
             return ReportFinding(RES_DAT_FOUND_MISSING_VARIABLE, 0, row->id);
-    if (!LinkResEntryToTimingInfo()) {
-        if (res_dat_err_flag == RES_DAT_ERR_OUT_OF_MEMORY)
-            return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
+    if (!LinkResEntries(&load->timings)) // the load's table holds every record
         return ReportUnlinkedEntry(load);
-    }
     return ReformatTimingInfoResIDStrings();
 }
 
 BOOLEAN ReadDatFile(const char *f_name) {
     ClearFinding();
-    char *temp_info_buffer = static_cast<char *>(malloc(kScratchSize));
+    char *temp_info_buffer = static_cast<char *>(malloc(kScratchSize + kLineBufferSize));
     if (temp_info_buffer == nullptr)
         return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
     FILE *fp = f_name != nullptr ? fopen(f_name, "rb") : nullptr;
@@ -369,10 +355,10 @@ BOOLEAN ReadDatFile(const char *f_name) {
     source.fp = nullptr;
     free(temp_info_buffer);
     FreeNameIndex(&load.monitors);
-    FreeNameIndex(&load.timings);
     FreeNameIndex(&load.entry_ids);
     if (result)
         result = LinkLoad(&load);
+    FreeNameIndex(&load.timings);
     ForgetEntryLines();
     return result;
 }

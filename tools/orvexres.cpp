@@ -34,10 +34,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
-// The database's error codes used here.
-constexpr int32_t kCodeContent = 2;
-constexpr int32_t kCodeNotFound = 6;
-
 // ---------------------------------------------------------------------------
 // Help texts
 // ---------------------------------------------------------------------------
@@ -66,9 +62,16 @@ const char kUsage[] =
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
     "before a name that starts with \"-\".\n"
     "\n"
-    "Exit status: 0 success; 1 the data file or a name was refused, with the code\n"
-    "(1 out of memory, 2 content error, 3 file cannot be opened, read or created,\n"
-    "4 INI file cannot be created, 6 monitor or resolution not found); 2 wrong usage.\n";
+    "Exit status: 0 success; 2 wrong usage; 1 the data file or a name was refused,\n"
+    "with the database's code:\n";
+
+// The usage text, with the database's codes and what each means.
+void PrintUsage(FILE *out) {
+    fputs(kUsage, out);
+    for (int32_t code : {RES_DAT_ERR_OUT_OF_MEMORY, RES_DAT_ERR_CONTENT, RES_DAT_ERR_DATA_FILE,
+                         RES_DAT_ERR_INI_FILE, RES_DAT_ERR_NOT_FOUND})
+        fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
+}
 
 struct Command {
     const char *name;
@@ -145,7 +148,7 @@ int UsageError(const Command *command, const std::string &message) {
         PrintCommandUsage(stderr, *command);
         fprintf(stderr, "Run 'orvexres %s --help' for details.\n", command->name);
     } else {
-        fputs(kUsage, stderr);
+        PrintUsage(stderr);
     }
     return kExitUsage;
 }
@@ -227,23 +230,6 @@ std::string ShellWord(std::string_view text) {
 // Reporting refusals
 // ---------------------------------------------------------------------------
 
-const char *CodeMeaning(int32_t code) {
-    switch (code) {
-    case 1:
-        return "out of memory";
-    case 2:
-        return "content error";
-    case 3:
-        return "file cannot be opened, read or created";
-    case 4:
-        return "INI file cannot be created";
-    case 6:
-        return "monitor or resolution not found";
-    default:
-        return "unknown error";
-    }
-}
-
 // "FILE:LINE: error: DETAIL (code N: meaning)" and "FILE:LINE: hint: HINT".
 void Report(const std::string &file, int32_t line, int32_t code, const std::string &detail,
             const std::string &hint) {
@@ -251,52 +237,18 @@ void Report(const std::string &file, int32_t line, int32_t code, const std::stri
     if (line > 0)
         where += ":" + std::to_string(line);
     fprintf(stderr, "%s: error: %s (code %d: %s)\n", where.c_str(), Printable(detail).c_str(),
-            static_cast<int>(code), CodeMeaning(code));
+            static_cast<int>(code), GetResDatErrMeaning(code));
     fprintf(stderr, "%s: hint: %s\n", where.c_str(), hint.c_str());
 }
 
-bool Contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
-
-// What to do about a content error, from what the reader said about it.
-std::string ContentHint(std::string_view detail, bool has_line) {
-    if (Contains(detail, "has no timing block"))
-        return "add the timing block this line names, or correct or remove the line";
-    if (Contains(detail, "duplicate monitor"))
-        return "give each monitor a different name (names compare ignoring case)";
-    if (Contains(detail, "duplicate resolution"))
-        return "remove the repeated timing line from the monitor block";
-    if (Contains(detail, "duplicate timing block"))
-        return "remove the repeated block or give it a different id";
-    if (Contains(detail, "required header variable"))
-        return "add it as a \"Name = value\" line outside the blocks, e.g. at the top of the "
-               "file (DefMode, MemSize and MemConfig are required)";
-    if (Contains(detail, "unknown block header"))
-        return "start a block with [M (a monitor) or [T (a timing block), or put ';' in "
-               "front of the line to make it a comment";
-    if (Contains(detail, "malformed"))
-        return "write the id as Tn:WIDTHxHEIGHTxREFRESH, e.g. T0:640x480x60";
-    if (Contains(detail, "without a value") || Contains(detail, "without a name"))
-        return "give the line a value after its '='";
-    if (Contains(detail, "longer than"))
-        return "end the block with an empty line, or shorten it";
-    return has_line ? "correct the file at this line" : "correct the file";
-}
-
-// Report why ReadDatFile refused the file.
+// Report why ReadDatFile refused the file, with the database's own detail and
+// hint for what it found.
 void ReportLoadFailure(const std::string &file) {
     int32_t code = res_dat_err_flag;
-    int32_t line = GetResDatErrLine();
+    ResDatFinding finding = GetResDatErrFinding();
     std::string detail = GetResDatErrDetail();
-    if (detail.empty())
-        detail = CodeMeaning(code);
-    std::string hint;
-    switch (code) {
-    case 1:
-        hint = "the tool ran out of memory; close other programs and try again";
-        break;
-    case 3: {
+    std::string hint = GetResDatFindingHint(finding);
+    if (finding == RES_DAT_FOUND_CANNOT_OPEN || finding == RES_DAT_FOUND_CANNOT_READ) {
         // The reader does not say why; ask the system once more.
         FILE *probe = fopen(file.c_str(), "rb");
         if (probe == nullptr) {
@@ -306,18 +258,10 @@ void ReportLoadFailure(const std::string &file) {
         } else {
             fclose(probe);
         }
-        hint = "check the file name, and that the file exists and may be read";
-        break;
+    } else if (code == RES_DAT_ERR_CONTENT) {
+        hint += "; then run 'orvexres check " + ShellWord(file) + "' again";
     }
-    case 2:
-        hint = ContentHint(detail, line > 0) + "; then run 'orvexres check " + ShellWord(file) +
-               "' again";
-        break;
-    default:
-        hint = "run 'orvexres check " + ShellWord(file) + "' for details";
-        break;
-    }
-    Report(file, line, code, detail, hint);
+    Report(file, GetResDatErrLine(), code, detail, hint);
 }
 
 // ---------------------------------------------------------------------------
@@ -346,7 +290,7 @@ struct Database {
 Tag_Monitor_Entry *FindMonitor(const std::string &file, const std::string &name) {
     Tag_Monitor_Entry *monitor = FindMonitorEntry(name.c_str(), GetMonitorEntryHead());
     if (monitor == nullptr)
-        Report(file, 0, kCodeNotFound, "no monitor named \"" + name + "\"",
+        Report(file, 0, RES_DAT_ERR_NOT_FOUND, "no monitor named \"" + name + "\"",
                "run 'orvexres list " + ShellWord(file) + "' to see the monitors");
     return monitor;
 }
@@ -356,7 +300,7 @@ Tag_Resolution_Entry *FindResolution(const std::string &file, const Tag_Monitor_
                                      const std::string &res_id) {
     Tag_Resolution_Entry *entry = FindResolutionEntry(res_id.c_str(), monitor->res_list);
     if (entry == nullptr)
-        Report(file, 0, kCodeNotFound,
+        Report(file, 0, RES_DAT_ERR_NOT_FOUND,
                "monitor " + std::string(monitor->monitor_id_string) + " has no resolution \"" +
                    res_id + "\"",
                "run 'orvexres list " + ShellWord(file) + " " +
@@ -467,7 +411,7 @@ int RunShow(const std::vector<std::string> &args, uint32_t wanted_refresh) {
         return kExitRefused;
     const Tag_Timing_Info *info = entry->timing_info;
     if (info == nullptr) { // a loaded database is always linked
-        Report(file, 0, kCodeContent,
+        Report(file, 0, RES_DAT_ERR_CONTENT,
                "resolution " + std::string(entry->res_id_string) + " of monitor " +
                    monitor->monitor_id_string + " has no timing block",
                "run 'orvexres check " + ShellWord(file) + "'");
@@ -494,7 +438,7 @@ int RunShow(const std::vector<std::string> &args, uint32_t wanted_refresh) {
             if (*p == '=')
                 ++fields;
         fflush(stdout);
-        Report(file, 0, kCodeContent,
+        Report(file, 0, RES_DAT_ERR_CONTENT,
                "timing block " + block_id + " has " + std::to_string(fields) +
                    " of the 14 fields the installer needs and cannot be encoded",
                "give the block one \"name=value\" line for each of hdr, hsp, hbp, had, hfp, "
@@ -559,7 +503,7 @@ int RunIni(const std::vector<std::string> &args, uint32_t) {
     }
     if (!WriteResIniFile(out.c_str())) {
         int32_t code = res_dat_err_flag;
-        if (code == 4)
+        if (code == RES_DAT_ERR_INI_FILE)
             Report(out, 0, code, "the INI file cannot be created or written",
                    "check that the directory exists, that you may write there and that the "
                    "disk has room");
@@ -609,7 +553,7 @@ int RunCommandLine(int argc, char **argv) {
         return UsageError(nullptr, "no command given");
     std::string_view first = argv[1];
     if (first == "--help" || first == "-h" || first == "help") {
-        fputs(kUsage, stdout);
+        PrintUsage(stdout);
         return kExitOk;
     }
     if (first == "--version") {
@@ -667,7 +611,8 @@ int main(int argc, char **argv) {
     try {
         status = RunCommandLine(argc, argv);
     } catch (const std::bad_alloc &) {
-        fprintf(stderr, "orvexres: error: %s (code 1)\n", CodeMeaning(1));
+        fprintf(stderr, "orvexres: error: %s (code %d)\n",
+                GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY), RES_DAT_ERR_OUT_OF_MEMORY);
         status = kExitRefused;
     }
     if (fflush(stdout) != 0 || ferror(stdout)) {
