@@ -1,11 +1,14 @@
 // The data file reader on arbitrary bytes: each input is written to a scratch
-// file and loaded into a fresh database. A load that succeeds is walked the
-// way the installer and the tools walk it. Sanitizers and LeakSanitizer judge.
+// file and loaded into a fresh database, which must satisfy what a load of
+// those bytes promises (load_checks.h). A load that succeeds is walked the way
+// the installer and the tools walk it. Sanitizers and LeakSanitizer judge the
+// rest.
 #include <string.h>
 
 #include <string>
 
 #include "fuzz_common.h"
+#include "load_checks.h"
 #include "resdat/resdat.h"
 
 static void WalkLoadedDatabase(void) {
@@ -32,25 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     PutFile(path, data, size);
     ResDatReset();
     res_dat_err_flag = 0;
-    if (ReadDatFile(path.c_str())) {
-        if (res_dat_err_flag != 0)
-            Broken("a successful load set the error code");
-        if (GetMemSize() == nullptr || GetMemConfig() == nullptr || GetDefaultRes() == nullptr)
-            Broken("a successful load without a required header variable");
+    bool loaded = ReadDatFile(path.c_str()) == TRUE;
+    CheckLoadAgainstInput(loaded, data, size);
+    if (loaded)
         WalkLoadedDatabase();
-    } else {
-        int32_t code = res_dat_err_flag;
-        if (code != 1 && code != 2 && code != 3)
-            Broken("a failed load with an unknown code", std::to_string(code));
-        if (GetResDatErrDetail()[0] == '\0')
-            Broken("a failed load without a detail");
-        // Lines are counted from 1 up to the Ctrl-Z that ends the file.
-        size_t lines = 1;
-        for (size_t i = 0; i < size && data[i] != 0x1A; ++i)
-            lines += data[i] == '\n';
-        if (GetResDatErrLine() < 0 || static_cast<size_t>(GetResDatErrLine()) > lines)
-            Broken("an error line outside the file", std::to_string(GetResDatErrLine()));
-    }
     ResDatReset();
     return 0;
 }

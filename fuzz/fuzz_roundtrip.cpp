@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
+#include "load_checks.h"
 #include "resdat/resdat.h"
 
 namespace {
@@ -193,7 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string ini = ScratchPath("roundtrip.ini");
     PutFile(input, data, size);
     ResDatReset();
-    if (!ReadDatFile(input.c_str()) || !DatabaseExpressible()) {
+    bool loaded = ReadDatFile(input.c_str()) == TRUE;
+    CheckLoadAgainstInput(loaded, data, size);
+    if (!loaded || !DatabaseExpressible()) {
         ResDatReset();
         return 0;
     }

@@ -74,10 +74,9 @@ TEST_F(FuzzFindings, EmptyBlockTextGetsNoExtraLine) {
     EXPECT_EQ(Blocks(), (Strings{"", "b=2\n"}));
 }
 
-// fuzz_reference, corpus duplicate-and-malformed-*.dat: an id that repeats an
-// earlier one ignoring case but lacks the lower-case "x" was reported as
-// malformed; the reader as first written reported it as the duplicate it also
-// is, and so it does again.
+// corpus fuzz_readdat/duplicate-and-malformed-*.dat: an id that repeats an
+// earlier one ignoring case but lacks the lower-case "x" is reported as the
+// duplicate it also is, not as malformed.
 TEST_F(FuzzFindings, DuplicateThatIsAlsoMalformedIsReportedAsTheDuplicate) {
     res_dat_err_flag = 0;
     EXPECT_FALSE(Load("[T0:x\n\n[T0:X\n\n[T::x"));
