@@ -32,7 +32,13 @@ echo "== Device key afterwards:"
 build/release/tools/orvexregshow | tee "$sandbox/after.txt"
 echo
 echo "== What changed:"
-diff "$sandbox/before.txt" "$sandbox/after.txt" | grep '^[<>]' || echo "(nothing)"
+# diff exits 1 when the files differ: take its lines, then judge them.
+changes=$(diff "$sandbox/before.txt" "$sandbox/after.txt" | grep '^[<>]' || true)
+if [ -n "$changes" ]; then
+    echo "$changes"
+else
+    echo "(nothing)"
+fi
 echo
 echo "== The hive file itself:"
 cat "$ORVEX_REGISTRY"

@@ -1,0 +1,36 @@
+# Checks that programs built on the libraries do not carry the installer's
+# entry point: none of TOOLS defines a WinMain symbol, while INSTALLER (the
+# control) does, so that the look-up is known to find it.
+#   cmake -DNM=<nm> "-DTOOLS=a|b" -DINSTALLER=<orvexinst> -P check-no-winmain.cmake
+foreach(var NM TOOLS INSTALLER)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "check-no-winmain: ${var} not given")
+    endif()
+endforeach()
+
+function(defines_winmain program result)
+    execute_process(COMMAND ${NM} --defined-only ${program} OUTPUT_VARIABLE symbols
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "check-no-winmain: ${NM} ${program} failed (${status})")
+    endif()
+    # WinMain as C (_WinMain@16 in 32-bit Windows objects) or C++ names it.
+    if(symbols MATCHES "[ \t][_A-Za-z0-9]*WinMain[@_A-Za-z0-9]*[\r\n]")
+        set(${result} TRUE PARENT_SCOPE)
+    else()
+        set(${result} FALSE PARENT_SCOPE)
+    endif()
+endfunction()
+
+defines_winmain(${INSTALLER} found)
+if(NOT found)
+    message(FATAL_ERROR "check-no-winmain: no WinMain found in ${INSTALLER}: the look-up is broken")
+endif()
+string(REPLACE "|" ";" tools "${TOOLS}")
+foreach(tool IN LISTS tools)
+    defines_winmain(${tool} found)
+    if(found)
+        message(FATAL_ERROR "check-no-winmain: ${tool} links the installer's WinMain")
+    endif()
+    message(STATUS "check-no-winmain: ${tool}: no WinMain")
+endforeach()
