@@ -181,4 +181,19 @@ TEST_F(StoredTiming, ShortBlockStoresNothing) {
     EXPECT_EQ(Stored(&type), "");
 }
 
+// A number text starting with a control character below TAB holds no number:
+// the slot is 0, and a minus sign after it counts for nothing.
+TEST(Encoder, EncoderNumbersStartingWithAControlCharacterAreZero) {
+    std::string block = std::string("hdr=") + '\x01' + "-25\n";
+    for (const char *field : {"hsp", "hbp", "had", "hfp", "hco", "hp ", "vlr", "vsp", "vbp", "vad",
+                              "vfp", "vco", "vp "})
+        block += std::string(field) + "=" + (field[2] == ' ' ? "positive" : "7") + "\n";
+    uint32_t slots[TIMING_SLOTS];
+    ASSERT_EQ(EncodeTimingBlock(block.c_str(), 7, slots), 1);
+    EXPECT_EQ(slots[0], 0u);
+    EXPECT_EQ(slots[1], 7u);
+    EXPECT_EQ(slots[6], 1u);
+    EXPECT_EQ(slots[13], 1u);
+}
+
 } // namespace

@@ -122,4 +122,58 @@ TEST_F(Walks, MarkResolutionMarksTheFirstOfTwoEqualEntries) {
     EXPECT_EQ(first->next->marked, 0);
 }
 
+// ---------------------------------------------------------------------------
+// A resolution entry added by hand and never linked: what the walks and the
+// writers make of it
+// ---------------------------------------------------------------------------
+
+class UnlinkedEntry : public FreshDatabase {
+  protected:
+    // The example, and a resolution of "Generic" added after it (full form,
+    // not linked) between two linked ones.
+    void SetUp() override {
+        FreshDatabase::SetUp();
+        ASSERT_TRUE(LoadText(dir,
+                             "MemSize=2\nMemConfig=1\nDefMode=640x480\n"
+                             "[M0]\nname=Generic\nt=T0:640x480x60\n\n[T0:640x480x60]\nhdr=25\n"));
+        ASSERT_NE(AddResolutionEntry("Generic", "T9:800x600x60", GetMonitorEntryHead()), nullptr);
+    }
+    ScratchDir dir;
+};
+
+TEST_F(UnlinkedEntry, EndsTheTimingBlockWalk) {
+    char *resid = nullptr;
+    EXPECT_STREQ(EnumTimingBlocks("Generic", &resid), "hdr=25\n");
+    EXPECT_STREQ(resid, "640x480");
+    EXPECT_EQ(EnumTimingBlocks(nullptr, &resid), nullptr);
+    EXPECT_STREQ(resid, "640x480") << "an ended walk leaves the id as it was";
+    EXPECT_STREQ(EnumResNames("Generic"), "640x480x60");
+    EXPECT_STREQ(EnumResNames(nullptr), "T9:800x600x60") << "the name walk still lists it";
+}
+
+TEST_F(UnlinkedEntry, TimingWalkWithoutAnIdPointer) {
+    EXPECT_STREQ(EnumTimingBlocks("Generic", nullptr), "hdr=25\n");
+    EXPECT_EQ(EnumTimingBlocks(nullptr, nullptr), nullptr);
+}
+
+TEST_F(UnlinkedEntry, IsWrittenInItsFullForm) {
+    std::string path = dir.File("written.dat");
+    ASSERT_TRUE(WriteResDatFile(path.c_str()));
+    std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("[M0]\r\nname=Generic\r\ntiming0 = T0:640x480x60\r\n"
+                         "timing1 = T9:800x600x60\r\n\r\n"),
+              std::string::npos)
+        << bytes;
+}
+
+TEST_F(UnlinkedEntry, MarkedForTheIniIsRefusedWithCode2) {
+    ASSERT_TRUE(MarkMon("Generic"));
+    ASSERT_TRUE(MarkRes("Generic", "T9:800x600x60"));
+    std::string path = dir.File("refused.ini");
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(WriteResIniFile(path.c_str()));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_FALSE(FileExists(path));
+}
+
 } // namespace

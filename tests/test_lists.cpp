@@ -151,4 +151,52 @@ TEST_F(Lists, FreeingMonitorsLeavesTimingRecordsAlone) {
     EXPECT_STREQ(info->info_block, "hdr=25\n");
 }
 
+// ---------------------------------------------------------------------------
+// Null arguments
+// ---------------------------------------------------------------------------
+
+TEST_F(Lists, AddOperationsRefuseNullArgumentsWithCode2) {
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddMonitorEntry(nullptr, &monitors), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddMonitorEntry("Generic", nullptr), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(monitors, nullptr);
+
+    ASSERT_NE(AddMonitorEntry("Generic", &monitors), nullptr);
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddResolutionEntry(nullptr, "T0:1x2x3", monitors), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddResolutionEntry("Generic", nullptr, monitors), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(monitors->res_list, nullptr);
+
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddTimingInfo(nullptr, "a\n", 3, &timings), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddTimingInfo("T0:1x2x3", nullptr, 3, &timings), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    res_dat_err_flag = 0;
+    EXPECT_EQ(AddTimingInfo("T0:1x2x3", "a\n", 3, nullptr), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 2);
+    for (int16_t size : {0, -1}) {
+        res_dat_err_flag = 0;
+        EXPECT_EQ(AddTimingInfo("T0:1x2x3", "a\n", size, &timings), nullptr) << size;
+        EXPECT_EQ(res_dat_err_flag, 2);
+    }
+    EXPECT_EQ(timings, nullptr);
+}
+
+TEST_F(Lists, FindOperationsGiveNullForANullName) {
+    ASSERT_TRUE(ReadDatFile(ExampleDatPath().c_str()));
+    res_dat_err_flag = 0;
+    EXPECT_EQ(FindMonitorEntry(nullptr, GetMonitorEntryHead()), nullptr);
+    EXPECT_EQ(FindResolutionEntry(nullptr, GetMonitorEntryHead()->res_list), nullptr);
+    EXPECT_EQ(FindTimingInfo(nullptr, GetTimingInfoHead()), nullptr);
+    EXPECT_EQ(res_dat_err_flag, 0) << "finding never touches the error code";
+}
+
 } // namespace

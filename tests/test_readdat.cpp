@@ -338,4 +338,59 @@ TEST_F(Reader, SettersReplaceTheHeaderTexts) {
     EXPECT_STREQ(GetBusType(), "PCI") << "a refused null leaves the text";
 }
 
+// ---------------------------------------------------------------------------
+// Names, lone CRs, files without blocks, a second load
+// ---------------------------------------------------------------------------
+
+// "@" and "`" differ only in bit 5, as "A" and "a" do, but are no letters: two
+// monitors, two blocks.
+TEST_F(Reader, CharactersThatAreNoLettersKeepTheirCase) {
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[M0]\nname=x@\nt=T0:1x2x@\n\n[M1]\nname=x`\nt=T1:1x2x`\n\n"
+                     "[T0:1x2x@]\na=1\n\n[T1:1x2x`]\nb=2\n"))
+        << GetResDatErrDetail();
+    EXPECT_EQ(MonitorNames(), (Strings{"x@", "x`"}));
+    EXPECT_EQ(TimingIds(), (Strings{"0:1x2@@", "1:1x2@`"}));
+    ASSERT_NE(FindMonitorEntry("X@", GetMonitorEntryHead()), nullptr);
+    EXPECT_STREQ(FindMonitorEntry("X`", GetMonitorEntryHead())->monitor_id_string, "x`");
+    EXPECT_STREQ(GetMonitorEntryHead()->next->res_list->timing_info->info_block, "b=2\n");
+}
+
+// A lone CR is an ordinary character in a line too long for one piece, and in
+// an unended last line.
+TEST_F(Reader, LoneCrInLongAndInUnendedLines) {
+    std::string a(100, 'a');
+    std::string b(200, 'b');
+    ASSERT_TRUE(Load(std::string(kRequired) + "BusType = " + a + "\r" + b + "\nMemAddr = 80\r"));
+    EXPECT_EQ(std::string(GetBusType()), a + "\r" + std::string(144, 'b'))
+        << "the first piece of the line: 255 characters";
+    EXPECT_STREQ(GetMemAddr(), "80\r");
+}
+
+// A file whose monitors list resolutions but that has no timing block at all.
+TEST_F(Reader, ResolutionsInAFileWithoutTimingBlocks) {
+    res_dat_err_flag = 0;
+    EXPECT_FALSE(Load(std::string(kRequired) + "[M0]\nname=g\nt=T0:1x2x3\nu=T1:1x2x4\n"));
+    EXPECT_EQ(res_dat_err_flag, 2);
+    EXPECT_EQ(GetResDatErrLine(), 6);
+    EXPECT_STREQ(GetResDatErrDetail(), "resolution T0:1x2x3 of monitor g has no timing block");
+}
+
+// After a load the timing ids are short ("WxH") and may repeat; a second load
+// into that database still adds its own records.
+TEST_F(Reader, SecondLoadBesideRepeatedShortTimingIds) {
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[M0]\nname=First\nt=T0:640x480x60\nu=T1:640x480x72\n\n"
+                     "[T0:640x480x60]\na=1\n\n[T1:640x480x72]\nb=2\n"));
+    ASSERT_EQ(TimingIds(), (Strings{"0:640x480@60", "1:640x480@72"}));
+    ASSERT_TRUE(Load(std::string(kRequired) +
+                     "[M0]\nname=Second\nt=T0:640x480x60\n\n[T0:640x480x60]\nc=3\n"))
+        << GetResDatErrDetail();
+    EXPECT_EQ(TimingIds(), (Strings{"0:640x480@60", "1:640x480@72", "2:640x480@60"}));
+    EXPECT_EQ(MonitorNames(), (Strings{"First", "Second"}));
+    EXPECT_STREQ(
+        FindMonitorEntry("Second", GetMonitorEntryHead())->res_list->timing_info->info_block,
+        "c=3\n");
+}
+
 } // namespace
