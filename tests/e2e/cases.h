@@ -73,13 +73,68 @@ enum class DataFile {
                  // device key must be left as the first run left it.
 };
 
+// The exit code of a case that names none. Every exit code a runner reads lies
+// between -1 (the run did not finish) and 255, so such a case fails rather
+// than expecting 0 unseen.
+const int kNoExitCode = 256;
+
+// A case, built by naming what it sets up and what it expects:
+//   Case("Typical").Dat(TypicalDat()).Before(d72).Exit(1).After(...)
+// What a case does not name keeps the default given below.
 struct Case {
+    explicit Case(const char *case_name) : name(case_name) {}
+
+    // The setup.
+    Case &DataFileIs(DataFile kind) {
+        data_file = kind;
+        return *this;
+    }
+    Case &Dat(const std::string &text) {
+        dat = text;
+        return *this;
+    }
+    Case &KeyIs(Key state) {
+        key = state;
+        return *this;
+    }
+    Case &Before(const std::vector<Value> &values) {
+        before = values;
+        return *this;
+    }
+    Case &SystemDirectoryLength(size_t length) {
+        system_dir_length = length;
+        return *this;
+    }
+    // The expectations.
+    Case &Exit(int code) {
+        exit_code = code;
+        return *this;
+    }
+    // One message box; each call adds the next one.
+    Case &Message(const std::string &caption_and_text) {
+        messages.push_back(caption_and_text);
+        return *this;
+    }
+    Case &After(const std::vector<Value> &values) {
+        after = values;
+        return *this;
+    }
+    Case &Absent(const std::vector<std::string> &names) {
+        absent = names;
+        return *this;
+    }
+    Case &Untouched() {
+        untouched = true;
+        return *this;
+    }
+
     const char *name;
-    DataFile data_file;
+    DataFile data_file = DataFile::kText;
     std::string dat;
-    Key key;
+    Key key = Key::kPresent;
+    // The values of the device key before the run.
     std::vector<Value> before;
-    int exit_code;
+    int exit_code = kNoExitCode;
     // Message boxes in order, as "caption: text".
     std::vector<std::string> messages;
     // Values that must hold exactly these types and bytes afterwards.
@@ -87,9 +142,9 @@ struct Case {
     // Values that must not exist afterwards.
     std::vector<std::string> absent;
     // The device key must be left exactly as it was.
-    bool untouched;
+    bool untouched = false;
     // The case needs a system directory of the given length (0: any).
-    size_t system_dir_length;
+    size_t system_dir_length = 0;
 };
 
 // Cases that need the POSIX stand-ins (a hive file, file modes, a mount);
@@ -180,550 +235,319 @@ inline const char *LoadFailure() {
 // ---------------------------------------------------------------------------
 
 inline std::vector<Case> Cases() {
-    std::vector<Case> c;
     const std::vector<Value> d72 = Defaults(640, 480, 72);
+    const Value old_timing = Binary("CrtTiming", std::string(56, '\x11'));
 
-    c.push_back({"Typical",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 With(With(Settings(2), {Crt72()}), d72),
-                 {},
-                 false,
-                 0});
-    c.push_back({"NoDataFile",
-                 DataFile::kMissing,
-                 "",
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase", "CrtTiming"},
-                 true,
-                 0});
-    c.push_back({"DataFileIsADirectory",
-                 DataFile::kDirectory,
-                 "",
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase"},
-                 true,
-                 0});
-    c.push_back({"DataFileUnreadable",
-                 DataFile::kUnreadable,
-                 TypicalDat(),
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase"},
-                 true,
-                 0});
-    c.push_back({"DataFileVanishesBeforeTheSecondRun",
-                 DataFile::kVanishes,
-                 TypicalDat(),
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 With(With(Settings(2), {Crt72()}), d72),
-                 {},
-                 false,
-                 0});
-    c.push_back({"MalformedDataFile",
-                 DataFile::kText,
-                 Dat(Header("", "", ""), "timing0 = T0:640x480x60\n"),
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase"},
-                 true,
-                 0});
-    c.push_back({"ResolutionWithoutBlock",
-                 DataFile::kText,
-                 Dat(Header(), "timing0 = T9:800x600x60\n"),
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase"},
-                 true,
-                 0});
-    c.push_back({"KeyMissing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kMissing,
-                 {},
-                 1,
-                 {"Message: Error: Unable to open key\nRegOpenKey = 2\nLine = 405"},
-                 {},
-                 {},
-                 true,
-                 0});
-    c.push_back({"AccessDenied",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kDenied,
-                 d72,
-                 1,
-                 {"Message: Error: Unable to open key. Access Denied."},
-                 {},
-                 {"MemBase"},
-                 true,
-                 0});
-    c.push_back({"HiveUnparsable",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kUnparsable,
-                 d72,
-                 1,
-                 {"Message: Error: Unable to open key\nRegOpenKey = 1009\nLine = 405"},
-                 {},
-                 {},
-                 true,
-                 0});
-    // Every change fails (ERROR_WRITE_FAULT), which the installer does not
-    // check; the hive keeps its old bytes.
-    c.push_back({"HiveOnAFullDisk",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kDiskFull,
-                 With(d72, {Binary("CrtTiming", std::string(56, '\x11'))}),
-                 1,
-                 {},
-                 With(d72, {Binary("CrtTiming", std::string(56, '\x11'))}),
-                 {"MemBase", "MonitorType"},
-                 true,
-                 0});
-    c.push_back({"RefreshNotFoundLastMatchStays",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 Defaults(640, 480, 75),
-                 1,
-                 {},
-                 With(Settings(2), {Crt72()}),
-                 {},
-                 false,
-                 0});
-    c.push_back({"OnlyTheSixtyBlock",
-                 DataFile::kText,
-                 Dat(Header(), "timing0 = T0:640x480x60\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 With(Settings(2), {Crt60()}),
-                 {},
-                 false,
-                 0});
-    c.push_back({"ExactMatchEndsTheWalk",
-                 DataFile::kText,
-                 Dat(Header(), "t0 = T2:800x600x60\nt1 = T1:640x480x72\nt2 = T0:640x480x60\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 {Crt72()},
-                 {},
-                 false,
-                 0});
-    c.push_back(
-        {"VRefreshMissingFirstMatchWins",
-         DataFile::kText,
-         TypicalDat(),
-         Key::kPresent,
-         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480)},
-         1,
-         {},
-         With(Settings(2), {Crt60()}),
-         {"DefaultSettings.VRefresh"},
-         false,
-         0});
-    c.push_back({"VRefreshZeroAcceptsAny",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 Defaults(640, 480, 0),
-                 1,
-                 {},
-                 {Crt60()},
-                 {},
-                 false,
-                 0});
-    c.push_back({"NoMatchingModeDeletesOldTiming",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 With(Defaults(1024, 768, 60), {Binary("CrtTiming", std::string(56, '\x11'))}),
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back({"XResolutionMissingMatchesNothing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Dword("DefaultSettings.YResolution", 480), Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back({"XResolutionOfWrongSizeMatchesNothing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Binary("DefaultSettings.XResolution", std::string("\x80\x02", 2)),
-                  Dword("DefaultSettings.YResolution", 480), Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back({"YResolutionTooLargeMatchesNothing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Dword("DefaultSettings.XResolution", 640),
-                  Binary("DefaultSettings.YResolution", Le32(480) + Le32(0)),
-                  Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back(
-        {"VRefreshOfWrongTypeButFourBytesCounts",
-         DataFile::kText,
-         TypicalDat(),
-         Key::kPresent,
-         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480),
-          Binary("DefaultSettings.VRefresh", Le32(72))},
-         1,
-         {},
-         {Crt72()},
-         {},
-         false,
-         0});
-    c.push_back({"VRefreshOfWrongSizeAcceptsAny",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Dword("DefaultSettings.XResolution", 640),
-                  Dword("DefaultSettings.YResolution", 480), Sz("DefaultSettings.VRefresh", "72")},
-                 1,
-                 {},
-                 {Crt60()},
-                 {},
-                 false,
-                 0});
-    c.push_back({"YResolutionMissingMatchesNothing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    // A REG_DWORD of two bytes is no number.
-    c.push_back({"XResolutionDwordOfTwoBytesMatchesNothing",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {{"DefaultSettings.XResolution", kRegDword, std::string("\x80\x02", 2)},
-                  Dword("DefaultSettings.YResolution", 480),
-                  Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    // "640" and its NUL are four bytes: read as the number 0x00303436.
-    c.push_back({"XResolutionTextOfFourBytesIsReadAsANumber",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 {Sz("DefaultSettings.XResolution", "640"),
-                  Dword("DefaultSettings.YResolution", 480), Dword("DefaultSettings.VRefresh", 72)},
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back(
-        {"ResolutionsOfWrongTypeButFourBytesCount",
-         DataFile::kText,
-         TypicalDat(),
-         Key::kPresent,
-         {Binary("DefaultSettings.XResolution", Le32(640)),
-          Binary("DefaultSettings.YResolution", Le32(480)), Dword("DefaultSettings.VRefresh", 72)},
-         1,
-         {},
-         {Crt72()},
-         {},
-         false,
-         0});
-    c.push_back(
-        {"VRefreshEmptyAcceptsAny",
-         DataFile::kText,
-         TypicalDat(),
-         Key::kPresent,
-         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480),
-          Binary("DefaultSettings.VRefresh", "")},
-         1,
-         {},
-         {Crt60()},
-         {},
-         false,
-         0});
-    c.push_back(
-        {"VRefreshTooLargeAcceptsAny",
-         DataFile::kText,
-         TypicalDat(),
-         Key::kPresent,
-         {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.YResolution", 480),
-          Binary("DefaultSettings.VRefresh", Le32(72) + Le32(0))},
-         1,
-         {},
-         {Crt60()},
-         {},
-         false,
-         0});
-    // A timing id without a height ("T5:640x72" gives "640" and refresh 72)
-    // matches no mode.
-    c.push_back({"TimingIdWithoutHeightMatchesNothing",
-                 DataFile::kText,
-                 Header() + "[M0]\nname=Generic\ntiming0 = T5:640x72\n\n[T5:640x72]\n" + Block72(),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back({"GenericMissingStoresSettingsOnly",
-                 DataFile::kText,
-                 Dat(Header(), "timing0 = T1:640x480x72\n", "Other"),
-                 Key::kPresent,
-                 With(d72, {Binary("CrtTiming", std::string(56, '\x11'))}),
-                 1,
-                 {},
-                 Settings(2),
-                 {"CrtTiming"},
-                 false,
-                 0});
-    c.push_back({"MonitorNameComparesIgnoringCase",
-                 DataFile::kText,
-                 Dat(Header(), "timing0 = T1:640x480x72\n", "GENERIC"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 {Crt72()},
-                 {},
-                 false,
-                 0});
-    c.push_back({"UnknownBusTypeLeavesBusType",
-                 DataFile::kText,
-                 Dat(Header("BusType = ISA\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 With(d72, {Dword("BusType", 3)}),
-                 1,
-                 {},
-                 With(Settings(3), {Crt72()}),
-                 {},
-                 false,
-                 0});
-    c.push_back({"BlankPaddedBusTypeLeavesBusType",
-                 DataFile::kText,
-                 Dat(Header("BusType = VESA ; local bus\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 With(d72, {Dword("BusType", 1)}),
-                 1,
-                 {},
-                 Settings(1),
-                 {},
-                 false,
-                 0});
-    c.push_back({"NoBusTypeWritesNone",
-                 DataFile::kText,
-                 Dat(Header(""), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(0),
-                 {"BusType"},
-                 false,
-                 0});
-    c.push_back({"BusTypeOptiAnyCase",
-                 DataFile::kText,
-                 Dat(Header("BusType = opti\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(1),
-                 {},
-                 false,
-                 0});
-    c.push_back({"BusTypePrefixIsUnknown",
-                 DataFile::kText,
-                 Dat(Header("BusType = PC\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(0),
-                 {"BusType"},
-                 false,
-                 0});
-    c.push_back({"BusTypeWithTrailingCharacterIsUnknown",
-                 DataFile::kText,
-                 Dat(Header("BusType = PCI~\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(0),
-                 {"BusType"},
-                 false,
-                 0});
-    c.push_back({"BusTypePci",
-                 DataFile::kText,
-                 Dat(Header("BusType = Pci\n"), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(3),
-                 {},
-                 false,
-                 0});
-    c.push_back({"MemoryVariants",
-                 DataFile::kText,
-                 Dat(Header("BusType = VESA\n", "MemAddr = 0x8000\n", "MemSize = 2Meg\n",
+    return {
+        Case("Typical")
+            .Dat(TypicalDat())
+            .Before(d72)
+            .Exit(1)
+            .After(With(With(Settings(2), {Crt72()}), d72)),
+        Case("NoDataFile")
+            .DataFileIs(DataFile::kMissing)
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase", "CrtTiming"})
+            .Untouched(),
+        Case("DataFileIsADirectory")
+            .DataFileIs(DataFile::kDirectory)
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("DataFileUnreadable")
+            .DataFileIs(DataFile::kUnreadable)
+            .Dat(TypicalDat())
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("DataFileVanishesBeforeTheSecondRun")
+            .DataFileIs(DataFile::kVanishes)
+            .Dat(TypicalDat())
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .After(With(With(Settings(2), {Crt72()}), d72)),
+        Case("MalformedDataFile")
+            .Dat(Dat(Header("", "", ""), "timing0 = T0:640x480x60\n"))
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("ResolutionWithoutBlock")
+            .Dat(Dat(Header(), "timing0 = T9:800x600x60\n"))
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("KeyMissing")
+            .Dat(TypicalDat())
+            .KeyIs(Key::kMissing)
+            .Exit(1)
+            .Message("Message: Error: Unable to open key\nRegOpenKey = 2\nLine = 405")
+            .Untouched(),
+        Case("AccessDenied")
+            .Dat(TypicalDat())
+            .KeyIs(Key::kDenied)
+            .Before(d72)
+            .Exit(1)
+            .Message("Message: Error: Unable to open key. Access Denied.")
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("HiveUnparsable")
+            .Dat(TypicalDat())
+            .KeyIs(Key::kUnparsable)
+            .Before(d72)
+            .Exit(1)
+            .Message("Message: Error: Unable to open key\nRegOpenKey = 1009\nLine = 405")
+            .Untouched(),
+        // Every change fails (ERROR_WRITE_FAULT), which the installer does not
+        // check; the hive keeps its old bytes.
+        Case("HiveOnAFullDisk")
+            .Dat(TypicalDat())
+            .KeyIs(Key::kDiskFull)
+            .Before(With(d72, {old_timing}))
+            .Exit(1)
+            .After(With(d72, {old_timing}))
+            .Absent({"MemBase", "MonitorType"})
+            .Untouched(),
+        Case("RefreshNotFoundLastMatchStays")
+            .Dat(TypicalDat())
+            .Before(Defaults(640, 480, 75))
+            .Exit(1)
+            .After(With(Settings(2), {Crt72()})),
+        Case("OnlyTheSixtyBlock")
+            .Dat(Dat(Header(), "timing0 = T0:640x480x60\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(With(Settings(2), {Crt60()})),
+        Case("ExactMatchEndsTheWalk")
+            .Dat(Dat(Header(), "t0 = T2:800x600x60\nt1 = T1:640x480x72\nt2 = T0:640x480x60\n"))
+            .Before(d72)
+            .Exit(1)
+            .After({Crt72()}),
+        Case("VRefreshMissingFirstMatchWins")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Dword("DefaultSettings.YResolution", 480)})
+            .Exit(1)
+            .After(With(Settings(2), {Crt60()}))
+            .Absent({"DefaultSettings.VRefresh"}),
+        Case("VRefreshZeroAcceptsAny")
+            .Dat(TypicalDat())
+            .Before(Defaults(640, 480, 0))
+            .Exit(1)
+            .After({Crt60()}),
+        Case("NoMatchingModeDeletesOldTiming")
+            .Dat(TypicalDat())
+            .Before(With(Defaults(1024, 768, 60), {old_timing}))
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("XResolutionMissingMatchesNothing")
+            .Dat(TypicalDat())
+            .Before(
+                {Dword("DefaultSettings.YResolution", 480), Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("XResolutionOfWrongSizeMatchesNothing")
+            .Dat(TypicalDat())
+            .Before({Binary("DefaultSettings.XResolution", std::string("\x80\x02", 2)),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("YResolutionTooLargeMatchesNothing")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Binary("DefaultSettings.YResolution", Le32(480) + Le32(0)),
+                     Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("VRefreshOfWrongTypeButFourBytesCounts")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Binary("DefaultSettings.VRefresh", Le32(72))})
+            .Exit(1)
+            .After({Crt72()}),
+        Case("VRefreshOfWrongSizeAcceptsAny")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Sz("DefaultSettings.VRefresh", "72")})
+            .Exit(1)
+            .After({Crt60()}),
+        Case("YResolutionMissingMatchesNothing")
+            .Dat(TypicalDat())
+            .Before(
+                {Dword("DefaultSettings.XResolution", 640), Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        // A REG_DWORD of two bytes is no number.
+        Case("XResolutionDwordOfTwoBytesMatchesNothing")
+            .Dat(TypicalDat())
+            .Before({{"DefaultSettings.XResolution", kRegDword, std::string("\x80\x02", 2)},
+                     Dword("DefaultSettings.YResolution", 480),
+                     Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        // "640" and its NUL are four bytes: read as the number 0x00303436.
+        Case("XResolutionTextOfFourBytesIsReadAsANumber")
+            .Dat(TypicalDat())
+            .Before({Sz("DefaultSettings.XResolution", "640"),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("ResolutionsOfWrongTypeButFourBytesCount")
+            .Dat(TypicalDat())
+            .Before({Binary("DefaultSettings.XResolution", Le32(640)),
+                     Binary("DefaultSettings.YResolution", Le32(480)),
+                     Dword("DefaultSettings.VRefresh", 72)})
+            .Exit(1)
+            .After({Crt72()}),
+        Case("VRefreshEmptyAcceptsAny")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Binary("DefaultSettings.VRefresh", "")})
+            .Exit(1)
+            .After({Crt60()}),
+        Case("VRefreshTooLargeAcceptsAny")
+            .Dat(TypicalDat())
+            .Before({Dword("DefaultSettings.XResolution", 640),
+                     Dword("DefaultSettings.YResolution", 480),
+                     Binary("DefaultSettings.VRefresh", Le32(72) + Le32(0))})
+            .Exit(1)
+            .After({Crt60()}),
+        // A timing id without a height ("T5:640x72" gives "640" and refresh 72)
+        // matches no mode.
+        Case("TimingIdWithoutHeightMatchesNothing")
+            .Dat(Header() + "[M0]\nname=Generic\ntiming0 = T5:640x72\n\n[T5:640x72]\n" + Block72())
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("GenericMissingStoresSettingsOnly")
+            .Dat(Dat(Header(), "timing0 = T1:640x480x72\n", "Other"))
+            .Before(With(d72, {old_timing}))
+            .Exit(1)
+            .After(Settings(2))
+            .Absent({"CrtTiming"}),
+        Case("MonitorNameComparesIgnoringCase")
+            .Dat(Dat(Header(), "timing0 = T1:640x480x72\n", "GENERIC"))
+            .Before(d72)
+            .Exit(1)
+            .After({Crt72()}),
+        Case("UnknownBusTypeLeavesBusType")
+            .Dat(Dat(Header("BusType = ISA\n"), "timing0 = T1:640x480x72\n"))
+            .Before(With(d72, {Dword("BusType", 3)}))
+            .Exit(1)
+            .After(With(Settings(3), {Crt72()})),
+        Case("BlankPaddedBusTypeLeavesBusType")
+            .Dat(Dat(Header("BusType = VESA ; local bus\n"), "timing0 = T1:640x480x72\n"))
+            .Before(With(d72, {Dword("BusType", 1)}))
+            .Exit(1)
+            .After(Settings(1)),
+        Case("NoBusTypeWritesNone")
+            .Dat(Dat(Header(""), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(0))
+            .Absent({"BusType"}),
+        Case("BusTypeOptiAnyCase")
+            .Dat(Dat(Header("BusType = opti\n"), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(1)),
+        Case("BusTypePrefixIsUnknown")
+            .Dat(Dat(Header("BusType = PC\n"), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(0))
+            .Absent({"BusType"}),
+        Case("BusTypeWithTrailingCharacterIsUnknown")
+            .Dat(Dat(Header("BusType = PCI~\n"), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(0))
+            .Absent({"BusType"}),
+        Case("BusTypePci")
+            .Dat(Dat(Header("BusType = Pci\n"), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(3)),
+        Case("MemoryVariants")
+            .Dat(Dat(Header("BusType = VESA\n", "MemAddr = 0x8000\n", "MemSize = 2Meg\n",
                             "MemConfig = +3\n"),
-                     "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(2, 0x80000000u, 2, 3),
-                 {},
-                 false,
-                 0});
-    c.push_back({"MemAddrBitsBeyond32AreLost",
-                 DataFile::kText,
-                 Dat(Header("BusType = VESA\n", "MemAddr = 18000\n", "MemSize = 4294967298\n",
+                     "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2, 0x80000000u, 2, 3)),
+        Case("MemAddrBitsBeyond32AreLost")
+            .Dat(Dat(Header("BusType = VESA\n", "MemAddr = 18000\n", "MemSize = 4294967298\n",
                             "MemConfig = -1\n"),
-                     "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(2, 0x80000000u, 2, 0xFFFFFFFFu),
-                 {},
-                 false,
-                 0});
-    // Only blanks are cut from values: a tab stays, and the numbers skip it.
-    c.push_back(
-        {"TabsBeforeNumbersAreSkipped",
-         DataFile::kText,
-         Dat(Header("BusType = VESA\n", "MemAddr =\t-1\n", "MemSize =\t4\n", "MemConfig =\t\t3\n"),
-             "timing0 = T1:640x480x72\n"),
-         Key::kPresent,
-         d72,
-         1,
-         {},
-         Settings(2, 0xFFFF0000u, 4, 3),
-         {},
-         false,
-         0});
-    c.push_back({"MemAddrMissingGivesZero",
-                 DataFile::kText,
-                 Dat(Header("BusType = VESA\n", ""), "timing0 = T1:640x480x72\n"),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 Settings(2, 0),
-                 {},
-                 false,
-                 0});
-    c.push_back(
-        {"MemAddrOutOfRange",
-         DataFile::kText,
-         Dat(Header("BusType = VESA\n", "MemAddr = FFFFFFFFF\n"), "timing0 = T1:640x480x72\n"),
-         Key::kPresent,
-         d72,
-         1,
-         {},
-         Settings(2, 0xFFFF0000u),
-         {},
-         false,
-         0});
-    c.push_back({"OtherValuesSurvive",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 With(d72, {Sz("InstalledDisplayDrivers", "k5300"), Dword("MemSize", 4),
-                            Binary("CrtTiming", std::string(56, '\x11'))}),
-                 1,
-                 {},
-                 With(With(Settings(2), {Crt72()}), {Sz("InstalledDisplayDrivers", "k5300"),
-                                                     Dword("DefaultSettings.BitsPerPel", 8)}),
-                 {},
-                 false,
-                 0});
-    // A system directory too long for the fixed path buffers (127 characters)
-    // counts as a data file that cannot be read; one of 126 still works.
-    c.push_back({"SystemDirectoryTooLong",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 d72,
-                 0,
-                 {LoadFailure()},
-                 {},
-                 {"MemBase"},
-                 true,
-                 127});
-    c.push_back({"SystemDirectoryLongestThatFits",
-                 DataFile::kText,
-                 TypicalDat(),
-                 Key::kPresent,
-                 d72,
-                 1,
-                 {},
-                 With(Settings(2), {Crt72()}),
-                 {},
-                 false,
-                 126});
-    return c;
+                     "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2, 0x80000000u, 2, 0xFFFFFFFFu)),
+        // Only blanks are cut from values: a tab stays, and the numbers skip it.
+        Case("TabsBeforeNumbersAreSkipped")
+            .Dat(Dat(Header("BusType = VESA\n", "MemAddr =\t-1\n", "MemSize =\t4\n",
+                            "MemConfig =\t\t3\n"),
+                     "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2, 0xFFFF0000u, 4, 3)),
+        Case("MemAddrMissingGivesZero")
+            .Dat(Dat(Header("BusType = VESA\n", ""), "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2, 0)),
+        Case("MemAddrOutOfRange")
+            .Dat(Dat(Header("BusType = VESA\n", "MemAddr = FFFFFFFFF\n"),
+                     "timing0 = T1:640x480x72\n"))
+            .Before(d72)
+            .Exit(1)
+            .After(Settings(2, 0xFFFF0000u)),
+        Case("OtherValuesSurvive")
+            .Dat(TypicalDat())
+            .Before(With(d72,
+                         {Sz("InstalledDisplayDrivers", "k5300"), Dword("MemSize", 4), old_timing}))
+            .Exit(1)
+            .After(With(With(Settings(2), {Crt72()}), {Sz("InstalledDisplayDrivers", "k5300"),
+                                                       Dword("DefaultSettings.BitsPerPel", 8)})),
+        // A system directory too long for the fixed path buffers (127 characters)
+        // counts as a data file that cannot be read; one of 126 still works.
+        Case("SystemDirectoryTooLong")
+            .Dat(TypicalDat())
+            .SystemDirectoryLength(127)
+            .Before(d72)
+            .Exit(0)
+            .Message(LoadFailure())
+            .Absent({"MemBase"})
+            .Untouched(),
+        Case("SystemDirectoryLongestThatFits")
+            .Dat(TypicalDat())
+            .SystemDirectoryLength(126)
+            .Before(d72)
+            .Exit(1)
+            .After(With(Settings(2), {Crt72()})),
+    };
 }
 
 } // namespace e2e
