@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "install/crt_timing.h"
+
 namespace e2e {
 
 // Registry value types, as Win32 numbers them.
@@ -25,11 +27,11 @@ struct Value {
     std::string bytes;
 };
 
+// A registry number's four bytes.
 inline std::string Le32(uint32_t v) {
-    std::string b;
-    for (int i = 0; i < 4; ++i)
-        b += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return b;
+    BYTE bytes[4];
+    PutLe32(v, bytes);
+    return std::string(reinterpret_cast<const char *>(bytes), sizeof bytes);
 }
 
 inline Value Dword(const std::string &name, uint32_t v) {
