@@ -14,8 +14,9 @@ function(defines_winmain program result)
     if(NOT status EQUAL 0)
         message(FATAL_ERROR "check-no-winmain: ${NM} ${program} failed (${status})")
     endif()
-    # WinMain as C (_WinMain@16 in 32-bit Windows objects) or C++ names it.
-    if(symbols MATCHES "[ \t][_A-Za-z0-9]*WinMain[@_A-Za-z0-9]*[\r\n]")
+    # WinMain as C (_WinMain@16 in 32-bit Windows objects) or C++ (_Z7WinMain...)
+    # names it; the C runtime's own WinMainCRTStartup does not count.
+    if(symbols MATCHES "[ \t](_?WinMain(@16)?|_Z7WinMain[A-Za-z0-9_]*)[\r\n]")
         set(${result} TRUE PARENT_SCOPE)
     else()
         set(${result} FALSE PARENT_SCOPE)
