@@ -1,0 +1,246 @@
+// orvexres: maintaining resolution data files (ORVEXRES.DAT) from the command
+// line. It loads a file with the database the installer uses, and checks it,
+// lists its monitors and resolutions, shows a timing block as the installer
+// would store it, writes it back renumbered, or writes the driver INI file of
+// one resolution.
+//
+// Output conventions: results go to standard output, faults to standard error
+// as "FILE:LINE: error: ..." (or "FILE: error: ..." when there is no line)
+// followed by a "hint:" line. Texts taken from a data file are printed with
+// control characters shown as \xNN, so that one record is always one line.
+//
+// Exit status: 0 success, 1 the database refused the request, 2 wrong usage.
+//
+// This file holds the usage texts and the table of commands, and parses the
+// command line; each command lives in a file of its group.
+#include <stdio.h>
+#include <string.h>
+
+#include <initializer_list>
+#include <new>
+
+#include "tools/orvexres/orvexres.h"
+
+#ifndef ORVEXRES_VERSION
+#define ORVEXRES_VERSION "unknown"
+#endif
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Help texts and the table of commands
+// ---------------------------------------------------------------------------
+
+const char kUsage[] =
+    "Usage: orvexres COMMAND ARGUMENTS...\n"
+    "       orvexres COMMAND --help\n"
+    "       orvexres --help | --version\n"
+    "\n"
+    "Maintains Orvex resolution data files (ORVEXRES.DAT).\n"
+    "\n"
+    "Commands:\n"
+    "  check FILE\n"
+    "      Load FILE and print a one-line summary, or where and why it is refused.\n"
+    "  list FILE [MONITOR]\n"
+    "      List the monitors with their resolution counts, or one monitor's\n"
+    "      resolutions.\n"
+    "  show FILE MONITOR RESOLUTION [--vref HZ]\n"
+    "      Show a timing block, its encoded slot values and its \"CrtTiming\" value.\n"
+    "  write FILE OUT\n"
+    "      Load FILE and write the database to OUT, timing blocks renumbered.\n"
+    "  ini FILE MONITOR RESOLUTION OUT\n"
+    "      Write the driver INI file of one monitor's resolution to OUT.\n"
+    "\n"
+    "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
+    "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
+    "before a name that starts with \"-\".\n"
+    "\n"
+    "Exit status: 0 success; 2 wrong usage; 1 the data file or a name was refused,\n"
+    "with the database's code:\n";
+
+// The usage text, with the database's codes and what each means.
+static void PrintUsage(FILE *out) {
+    fputs(kUsage, out);
+    for (int32_t code : {RES_DAT_ERR_OUT_OF_MEMORY, RES_DAT_ERR_CONTENT, RES_DAT_ERR_DATA_FILE,
+                         RES_DAT_ERR_INI_FILE, RES_DAT_ERR_NOT_FOUND})
+        fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
+}
+
+const Tag_Option_Spec kNoOptions[] = {{nullptr, nullptr}};
+const Tag_Option_Spec kShowOptions[] = {{"--vref", "a refresh rate in Hz"}, {nullptr, nullptr}};
+
+const Tag_Command kCommands[] = {
+    {"check", "FILE", 1, 1, kNoOptions,
+     "Loads FILE. When the file is accepted, prints one line and exits 0:\n"
+     "  FILE: ok monitors=N resolutions=N timing_blocks=N BusType=V MemAddr=V\n"
+     "  MemSize=V MemConfig=V DefMode=V\n"
+     "(resolutions counts the entries of all monitors; a variable the file does\n"
+     "not give is shown as -, a value with spaces or other unusual characters in\n"
+     "double quotes). When it is refused, prints on standard error\n"
+     "  FILE:LINE: error: what is wrong (code N: meaning)\n"
+     "  FILE:LINE: hint: what to do\n"
+     "(\"FILE:\" alone when the fault has no line) and exits 1.\n",
+     RunCheck},
+    {"list", "FILE [MONITOR]", 1, 2, kNoOptions,
+     "Without MONITOR, prints one line per monitor in file order: the number of\n"
+     "its resolutions, a tab and its name. With MONITOR, prints that monitor's\n"
+     "resolutions in list order, one WIDTHxHEIGHTxREFRESH a line. An unknown\n"
+     "monitor is refused (exit 1).\n",
+     RunList},
+    {"show", "FILE MONITOR RESOLUTION [--vref HZ]", 3, 3, kShowOptions,
+     "Prints the timing block of MONITOR's RESOLUTION as \"key: value\" lines:\n"
+     "  monitor: NAME\n"
+     "  resolution: WIDTHxHEIGHTxREFRESH\n"
+     "  block: Tn:WIDTHxHEIGHTxREFRESH      (n is the block's position, from 0)\n"
+     "  text: LINE                          (one per line of the block)\n"
+     "  slot NAME: DECIMAL (0xHEX)          (the fourteen encoded slot values)\n"
+     "  \"CrtTiming\"=hex:25,00,...           (the 56-byte value as REGEDIT4 writes it)\n"
+     "  refresh: match|mismatch (vlr N, wanted HZ|any)\n"
+     "The slots are encoded as the installer stores them for the wanted refresh\n"
+     "rate HZ (--vref, default 0: any rate matches). A block with fewer than\n"
+     "fourteen fields cannot be encoded and is refused (exit 1).\n",
+     RunShow},
+    {"write", "FILE OUT", 2, 2, kNoOptions,
+     "Loads FILE and writes the database to OUT (CR LF line ends), the timing\n"
+     "blocks numbered by position and the timing lines of the monitors to match.\n"
+     "The written file holds BusType, MemAddr and DefMode but no MemSize or\n"
+     "MemConfig lines; add them before the installer reads it.\n",
+     RunWrite},
+    {"ini", "FILE MONITOR RESOLUTION OUT", 4, 4, kNoOptions,
+     "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
+     "for them to OUT.\n",
+     RunIni},
+};
+
+static void PrintCommandUsage(FILE *out, const Tag_Command &command) {
+    fprintf(out, "Usage: orvexres %s %s\n", command.name, command.synopsis);
+}
+
+static void PrintCommandHelp(const Tag_Command &command) {
+    PrintCommandUsage(stdout, command);
+    fputc('\n', stdout);
+    fputs(command.help, stdout);
+}
+
+} // namespace
+
+int UsageError(const Tag_Command *command, const std::string &message) {
+    fprintf(stderr, "orvexres: %s\n", message.c_str());
+    if (command != nullptr) {
+        PrintCommandUsage(stderr, *command);
+        fprintf(stderr, "Run 'orvexres %s --help' for details.\n", command->name);
+    } else {
+        PrintUsage(stderr);
+    }
+    return kExitUsage;
+}
+
+const std::string *FindOption(const Tag_Invocation &call, const char *name) {
+    const std::string *value = nullptr;
+    for (const auto &option : call.options)
+        if (option.first == name)
+            value = &option.second;
+    return value;
+}
+
+bool HasOption(const Tag_Invocation &call, const char *name) {
+    return FindOption(call, name) != nullptr;
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Command line
+// ---------------------------------------------------------------------------
+
+const Tag_Command *FindCommand(std::string_view name) {
+    for (const Tag_Command &command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+const Tag_Option_Spec *FindOptionSpec(const Tag_Command &command, std::string_view name) {
+    for (const Tag_Option_Spec *spec = command.options; spec->name != nullptr; ++spec)
+        if (name == spec->name)
+            return spec;
+    return nullptr;
+}
+
+int RunCommandLine(int argc, char **argv) {
+    if (argc < 2)
+        return UsageError(nullptr, "no command given");
+    std::string_view first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (first == "--version") {
+        printf("orvexres %s\n", ORVEXRES_VERSION);
+        return kExitOk;
+    }
+    const Tag_Command *command = FindCommand(first);
+    if (command == nullptr) {
+        if (!first.empty() && first[0] == '-')
+            return UsageError(nullptr, "unknown option '" + Printable(first) + "'");
+        return UsageError(nullptr, "unknown command '" + Printable(first) + "'");
+    }
+
+    Tag_Invocation call{command, {}, {}};
+    bool options_done = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (options_done || arg.size() < 2 || arg[0] != '-') {
+            call.args.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_done = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            PrintCommandHelp(*command);
+            return kExitOk;
+        }
+        size_t equals = arg.find('=');
+        std::string_view name = arg.substr(0, equals);
+        const Tag_Option_Spec *spec = FindOptionSpec(*command, name);
+        if (spec == nullptr || (spec->value == nullptr && equals != std::string_view::npos))
+            return UsageError(command, std::string(command->name) + ": unknown option '" +
+                                           Printable(arg) + "'");
+        std::string value;
+        if (spec->value != nullptr) {
+            if (equals != std::string_view::npos)
+                value = arg.substr(equals + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                return UsageError(command, std::string(spec->name) + " needs " + spec->value);
+        }
+        call.options.emplace_back(std::string(name), value);
+    }
+    if (call.args.size() < command->min_args)
+        return UsageError(command, std::string(command->name) + ": too few arguments");
+    if (call.args.size() > command->max_args)
+        return UsageError(command, std::string(command->name) + ": too many arguments");
+    return command->run(call);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    int status = kExitRefused;
+    try {
+        status = RunCommandLine(argc, argv);
+    } catch (const std::bad_alloc &) { // the one place an allocation failure ends
+        fprintf(stderr, "orvexres: error: %s (code %d)\n",
+                GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY), RES_DAT_ERR_OUT_OF_MEMORY);
+        status = kExitRefused;
+    }
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fputs("orvexres: error: the output cannot be written\n", stderr);
+        if (status == kExitOk)
+            status = kExitRefused;
+    }
+    return status;
+}

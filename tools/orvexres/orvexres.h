@@ -1,0 +1,99 @@
+// orvexres: what the tool's source files share. The commands are functions
+// of an invocation (the parsed command line); they print results on standard
+// output and faults on standard error, and return the exit status.
+#ifndef ORVEX_TOOLS_ORVEXRES_H
+#define ORVEX_TOOLS_ORVEXRES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "resdat/resdat.h"
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+struct Tag_Command;
+
+// One option a command takes: "--vref" with a value described as "a refresh
+// rate in Hz", or a flag (value null).
+struct Tag_Option_Spec {
+    const char *name;
+    const char *value; // what the value is, for messages; null for a flag
+};
+
+// A parsed command line.
+struct Tag_Invocation {
+    const Tag_Command *command;
+    std::vector<std::string> args;                            // positional
+    std::vector<std::pair<std::string, std::string>> options; // name, value
+};
+
+struct Tag_Command {
+    const char *name;
+    const char *synopsis; // the arguments after the command name
+    size_t min_args;      // positional arguments
+    size_t max_args;
+    const Tag_Option_Spec *options; // ended by a row whose name is null
+    const char *help;               // printed after the synopsis by "COMMAND --help"
+    int (*run)(const Tag_Invocation &call);
+};
+
+// The value of an option given on the command line (the last one given), or
+// null.
+const std::string *FindOption(const Tag_Invocation &call, const char *name);
+bool HasOption(const Tag_Invocation &call, const char *name);
+
+// "orvexres: MESSAGE", the command's usage and a pointer to its help, on
+// standard error; returns kExitUsage.
+int UsageError(const Tag_Command *command, const std::string &message);
+
+// Texts from a file with control characters shown as \xNN.
+std::string Printable(std::string_view text);
+// A header variable's value for a summary line: "-" when unset, in double
+// quotes when it holds anything but plain characters.
+std::string SummaryValue(const char *value);
+// A name for a shell command in a hint, quoted when a shell would split it.
+std::string ShellWord(std::string_view text);
+
+// "FILE:LINE: error: DETAIL (code N: meaning)" and "FILE:LINE: hint: HINT" on
+// standard error ("FILE:" alone when line is 0).
+void Report(const std::string &file, int32_t line, int32_t code, const std::string &detail,
+            const std::string &hint);
+// Why ReadDatFile refused the file, with the database's detail and hint.
+void ReportLoadFailure(const std::string &file);
+
+// The database of one command: loaded on request, returned to its fresh state
+// when the command ends, whatever path it takes.
+struct Tag_Database {
+    Tag_Database() = default;
+    Tag_Database(const Tag_Database &) = delete;
+    Tag_Database &operator=(const Tag_Database &) = delete;
+    ~Tag_Database() { ResDatReset(); }
+
+    // Load the file; on refusal the fault has been reported.
+    bool Load(const std::string &file);
+};
+
+// The monitor of that name, or null with the refusal reported.
+Tag_Monitor_Entry *FindMonitor(const std::string &file, const std::string &name);
+// The monitor's resolution of that id, or null with the refusal reported.
+Tag_Resolution_Entry *FindResolution(const std::string &file, const Tag_Monitor_Entry *monitor,
+                                     const std::string &res_id);
+size_t CountResolutions(const Tag_Monitor_Entry *monitor);
+// "Tn:WxHxR" of a timing record, n its position.
+std::string BlockId(const Tag_Timing_Info *info);
+
+// The commands on the data file itself (file_commands.cpp).
+int RunCheck(const Tag_Invocation &call);
+int RunList(const Tag_Invocation &call);
+int RunShow(const Tag_Invocation &call);
+int RunWrite(const Tag_Invocation &call);
+int RunIni(const Tag_Invocation &call);
+
+#endif

@@ -1,0 +1,153 @@
+// orvexres: printing texts from data files, reporting refusals, and the
+// database of a command.
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "tools/orvexres/orvexres.h"
+
+static bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// The text with control characters shown as \xNN.
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (IsControl(c)) {
+            char escaped[5];
+            snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// A header variable's value for the summary line: "-" when unset, in double
+// quotes (with \" and \\) when it is empty or holds anything but plain
+// characters, so that the line splits at spaces.
+std::string SummaryValue(const char *value) {
+    if (value == nullptr)
+        return "-";
+    std::string_view text(value);
+    bool plain = !text.empty() && text != "-";
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == ' ' || c == '"' || c == '\\' || c == '=' || IsControl(c) || c >= 0x80)
+            plain = false;
+    }
+    if (plain)
+        return std::string(text);
+    std::string out = "\"";
+    for (char ch : text) {
+        if (ch == '"' || ch == '\\')
+            out += '\\';
+        out += ch;
+    }
+    out += '"';
+    return Printable(out);
+}
+
+// A name for a shell command in a hint: in double quotes when it holds spaces
+// or other characters a shell would split or expand.
+std::string ShellWord(std::string_view text) {
+    bool plain = !text.empty();
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    strchr("._-/:+,@%", ch) != nullptr;
+        if (!safe || c == 0)
+            plain = false;
+    }
+    if (plain)
+        return Printable(text);
+    std::string out = "\"";
+    for (char ch : text) {
+        if (ch == '"' || ch == '\\' || ch == '$' || ch == '`')
+            out += '\\';
+        out += ch;
+    }
+    out += '"';
+    return Printable(out);
+}
+
+// "FILE:LINE: error: DETAIL (code N: meaning)" and "FILE:LINE: hint: HINT".
+void Report(const std::string &file, int32_t line, int32_t code, const std::string &detail,
+            const std::string &hint) {
+    std::string where = Printable(file);
+    if (line > 0)
+        where += ":" + std::to_string(line);
+    fprintf(stderr, "%s: error: %s (code %d: %s)\n", where.c_str(), Printable(detail).c_str(),
+            static_cast<int>(code), GetResDatErrMeaning(code));
+    fprintf(stderr, "%s: hint: %s\n", where.c_str(), hint.c_str());
+}
+
+// Report why ReadDatFile refused the file, with the database's own detail and
+// hint for what it found.
+void ReportLoadFailure(const std::string &file) {
+    int32_t code = res_dat_err_flag;
+    ResDatFinding finding = GetResDatErrFinding();
+    std::string detail = GetResDatErrDetail();
+    std::string hint = GetResDatFindingHint(finding);
+    if (finding == RES_DAT_FOUND_CANNOT_OPEN || finding == RES_DAT_FOUND_CANNOT_READ) {
+        // The reader does not say why; ask the system once more.
+        FILE *probe = fopen(file.c_str(), "rb");
+        if (probe == nullptr) {
+            int error = errno;
+            detail += ": ";
+            detail += strerror(error);
+        } else {
+            fclose(probe);
+        }
+    } else if (code == RES_DAT_ERR_CONTENT) {
+        hint += "; then run 'orvexres check " + ShellWord(file) + "' again";
+    }
+    Report(file, GetResDatErrLine(), code, detail, hint);
+}
+
+bool Tag_Database::Load(const std::string &file) {
+    ResDatReset();
+    if (ReadDatFile(file.c_str()))
+        return true;
+    ReportLoadFailure(file);
+    return false;
+}
+
+// The monitor of that name, or null with the refusal reported.
+Tag_Monitor_Entry *FindMonitor(const std::string &file, const std::string &name) {
+    Tag_Monitor_Entry *monitor = FindMonitorEntry(name.c_str(), GetMonitorEntryHead());
+    if (monitor == nullptr)
+        Report(file, 0, RES_DAT_ERR_NOT_FOUND, "no monitor named \"" + name + "\"",
+               "run 'orvexres list " + ShellWord(file) + "' to see the monitors");
+    return monitor;
+}
+
+// The monitor's resolution of that id, or null with the refusal reported.
+Tag_Resolution_Entry *FindResolution(const std::string &file, const Tag_Monitor_Entry *monitor,
+                                     const std::string &res_id) {
+    Tag_Resolution_Entry *entry = FindResolutionEntry(res_id.c_str(), monitor->res_list);
+    if (entry == nullptr)
+        Report(file, 0, RES_DAT_ERR_NOT_FOUND,
+               "monitor " + std::string(monitor->monitor_id_string) + " has no resolution \"" +
+                   res_id + "\"",
+               "run 'orvexres list " + ShellWord(file) + " " +
+                   ShellWord(monitor->monitor_id_string) + "' to see its resolutions");
+    return entry;
+}
+
+size_t CountResolutions(const Tag_Monitor_Entry *monitor) {
+    size_t count = 0;
+    for (const Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
+         entry = entry->next)
+        ++count;
+    return count;
+}
+
+std::string BlockId(const Tag_Timing_Info *info) {
+    return "T" + std::to_string(info->index) + ":" + info->res_id_string + "x" +
+           info->refresh_string;
+}
