@@ -63,11 +63,22 @@ static Tag_Var_Entry var_list[] = {
 static char io_buffer[kLineBufferSize];
 static Tag_Line_Source source;
 
+// Lines remembered in the order the load read things.
+struct Tag_Line_List {
+    int32_t *lines;
+    size_t count;
+    size_t capacity;
+};
+
 // The file line of each resolution entry added by the current load, so that a
 // resolution without a timing block can be reported with its line.
-static int32_t *entry_lines = nullptr;
-static size_t entry_count = 0;
-static size_t entry_capacity = 0;
+static Tag_Line_List entry_lines = {nullptr, 0, 0};
+// The first and the last line of each monitor block and each timing block the
+// most recent load read, kept for the tools (GetResDat...Lines).
+static Tag_Line_List monitor_lines = {nullptr, 0, 0};
+static Tag_Line_List timing_lines = {nullptr, 0, 0};
+static Tag_Monitor_Entry *first_monitor_read = nullptr;
+static int32_t first_timing_index = 0;
 
 // Move what is left to the front of the buffer and read more behind it. A
 // Ctrl-Z ends the file: what follows it is never handed out.
@@ -154,25 +165,28 @@ static char *GetData(char *file_line) {
     return p;
 }
 
-// Remember the line of the entry just added; false when memory runs out.
-static bool KeepEntryLine(int32_t line) {
-    if (entry_count == entry_capacity) {
-        size_t capacity = entry_capacity == 0 ? 64 : entry_capacity * 2;
-        int32_t *grown = static_cast<int32_t *>(realloc(entry_lines, capacity * sizeof *grown));
+// Remember lines; false when memory runs out.
+static bool KeepLines(Tag_Line_List *list, int32_t first, int32_t last, size_t n) {
+    if (list->count + n > list->capacity) {
+        size_t capacity = list->capacity == 0 ? 64 : list->capacity * 2;
+        int32_t *grown = static_cast<int32_t *>(realloc(list->lines, capacity * sizeof *grown));
         if (grown == nullptr)
             return false;
-        entry_lines = grown;
-        entry_capacity = capacity;
+        list->lines = grown;
+        list->capacity = capacity;
     }
-    entry_lines[entry_count++] = line;
+    list->lines[list->count++] = first;
+    if (n == 2)
+        list->lines[list->count++] = last;
     return true;
 }
 
-static void ForgetEntryLines(void) {
-    free(entry_lines);
-    entry_lines = nullptr;
-    entry_count = entry_capacity = 0;
+static void ForgetLines(Tag_Line_List *list) {
+    free(list->lines);
+    *list = Tag_Line_List{nullptr, 0, 0};
 }
+
+static void ForgetBlockLines(void);
 
 static BOOLEAN CannotRead(void) {
     return ReportFinding(RES_DAT_FOUND_CANNOT_READ, 0);
@@ -198,6 +212,7 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
         return ReportFinding(finding, src->line, name);
     if (load->first_new_monitor == nullptr)
         load->first_new_monitor = monitor;
+    int32_t last_line = src->line;
 
     FreeNameIndex(&load->entry_ids); // a new monitor, a new table of its ids
     for (;;) {
@@ -208,9 +223,12 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
             return ReportFinding(RES_DAT_FOUND_RESOLUTION_WITHOUT_VALUE, src->line, name);
         if (AddResolutionTo(monitor, value, &load->entry_ids, &finding) == nullptr)
             return ReportFinding(finding, src->line, value, name);
-        if (!KeepEntryLine(src->line))
+        last_line = src->line;
+        if (!KeepLines(&entry_lines, last_line, 0, 1))
             return ReportFinding(RES_DAT_FOUND_NO_MEMORY, src->line);
     }
+    if (!KeepLines(&monitor_lines, header_line, last_line, 2))
+        return ReportFinding(RES_DAT_FOUND_NO_MEMORY, header_line);
     return src->failed ? CannotRead() : TRUE;
 }
 
@@ -224,6 +242,7 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
     // Each line is read straight to its place in the scratch area, which has
     // room for one more line beyond its limit.
     size_t length = 0;
+    int32_t last_line = header_line;
     bool reached_end = false;
     for (;;) {
         char *piece = temp_info_buffer + length;
@@ -232,6 +251,7 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
         if (length + src->length > kScratchSize - 1)
             return ReportFinding(RES_DAT_FOUND_BLOCK_TOO_LONG, src->line, id);
         length += src->length;
+        last_line = src->line;
     }
     if (src->failed)
         return CannotRead();
@@ -241,6 +261,8 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
     if (AddTimingTo(id, temp_info_buffer, static_cast<int16_t>(length + 1), TimingListSlot(),
                     &load->timings, &finding) == nullptr)
         return ReportFinding(finding, header_line, id);
+    if (!KeepLines(&timing_lines, header_line, last_line, 2))
+        return ReportFinding(RES_DAT_FOUND_NO_MEMORY, header_line);
     return TRUE;
 }
 
@@ -295,13 +317,15 @@ static BOOLEAN LoadOpenFile(Tag_Load *load, FILE *fp, char *temp_info_buffer) {
     source.line_complete = true;
     source.length = 0;
     source.first_nul = 0;
-    entry_count = 0;
     // What the database already holds goes into the load's tables, so that
     // this load refuses the same duplicates as the Add operations and appends
     // to the lists' tails.
     if (!IndexList(&load->monitors, GetMonitorEntryHead(), MonitorName) ||
         !IndexList(&load->timings, GetTimingInfoHead(), TimingId))
         return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
+    ForgetBlockLines();
+    const Tag_Timing_Info *tail = static_cast<const Tag_Timing_Info *>(load->timings.tail);
+    first_timing_index = tail != nullptr ? tail->index + 1 : 0;
     BOOLEAN read = ReadBlocksAndVariables(load, &source, temp_info_buffer);
     // A read error cuts the file short, and the text read last may then look
     // malformed: the read error is what is reported.
@@ -321,8 +345,8 @@ static BOOLEAN ReportUnlinkedEntry(const Tag_Load *load) {
              entry = entry->next, ++k) {
             if (entry->timing_info == nullptr)
                 return ReportFinding(RES_DAT_FOUND_UNLINKED_RESOLUTION,
-                                     k < entry_count ? entry_lines[k] : 0, entry->res_id_string,
-                                     monitor->monitor_id_string);
+                                     k < entry_lines.count ? entry_lines.lines[k] : 0,
+                                     entry->res_id_string, monitor->monitor_id_string);
         }
     }
     return ReportFinding(RES_DAT_FOUND_UNLINKED_RESOLUTION, 0);
@@ -351,6 +375,7 @@ BOOLEAN ReadDatFile(const char *f_name) {
     }
     Tag_Load load{EmptyNameIndex(), EmptyNameIndex(), EmptyNameIndex(), nullptr};
     BOOLEAN result = LoadOpenFile(&load, fp, temp_info_buffer);
+    first_monitor_read = load.first_new_monitor;
     fclose(fp);
     source.fp = nullptr;
     free(temp_info_buffer);
@@ -359,12 +384,46 @@ BOOLEAN ReadDatFile(const char *f_name) {
     if (result)
         result = LinkLoad(&load);
     FreeNameIndex(&load.timings);
-    ForgetEntryLines();
+    ForgetLines(&entry_lines);
     return result;
+}
+
+static void ForgetBlockLines(void) {
+    ForgetLines(&monitor_lines);
+    ForgetLines(&timing_lines);
+    first_monitor_read = nullptr;
+    first_timing_index = 0;
 }
 
 void ForgetHeaderData(void) {
     for (Tag_Var_Entry *row = var_list; row->id != nullptr; ++row)
         row->data = nullptr;
-    ForgetEntryLines();
+    ForgetLines(&entry_lines);
+    ForgetBlockLines();
+}
+
+BOOLEAN GetResDatTimingLines(const Tag_Timing_Info *info, int32_t *first_line, int32_t *last_line) {
+    if (info == nullptr || info->index < first_timing_index)
+        return FALSE;
+    size_t k = static_cast<size_t>(info->index - first_timing_index);
+    if (2 * k + 1 >= timing_lines.count)
+        return FALSE;
+    *first_line = timing_lines.lines[2 * k];
+    *last_line = timing_lines.lines[2 * k + 1];
+    return TRUE;
+}
+
+BOOLEAN GetResDatMonitorLines(const Tag_Monitor_Entry *monitor, int32_t *first_line,
+                              int32_t *last_line) {
+    size_t k = 0;
+    for (const Tag_Monitor_Entry *m = first_monitor_read; m != nullptr; m = m->next, ++k) {
+        if (2 * k + 1 >= monitor_lines.count)
+            return FALSE;
+        if (m == monitor) {
+            *first_line = monitor_lines.lines[2 * k];
+            *last_line = monitor_lines.lines[2 * k + 1];
+            return TRUE;
+        }
+    }
+    return FALSE;
 }

@@ -221,6 +221,14 @@ BOOLEAN SetBusType(const char *new_bus_type);
 BOOLEAN SetMemAddr(const char *new_mem_addr);
 BOOLEAN SetDefaultRes(const char *new_default_res);
 
+// Where the most recent load read a record: the lines (from 1) of its block's
+// header and of the block's last line (the header itself for an empty block).
+// FALSE for a record that load did not read (added by hand or by an earlier
+// load). For the tools, which point at the file's lines.
+BOOLEAN GetResDatTimingLines(const Tag_Timing_Info *info, int32_t *first_line, int32_t *last_line);
+BOOLEAN GetResDatMonitorLines(const Tag_Monitor_Entry *monitor, int32_t *first_line,
+                              int32_t *last_line);
+
 // Not part of the installer's flow: return the database to the state of a fresh
 // process (lists freed, header texts released, cursors reset, error code 0,
 // detail cleared), so that tools and tests can load more than one file.

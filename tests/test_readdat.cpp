@@ -393,4 +393,27 @@ TEST_F(Reader, SecondLoadBesideRepeatedShortTimingIds) {
         "c=3\n");
 }
 
+// The tools point at the lines where a load found each block.
+TEST_F(Reader, BlockLinesOfTheLastLoad) {
+    ASSERT_TRUE(Load(std::string(kRequired) + "\n[M0]\nname=g\nt=T0:1x2x3\nu=T1:1x2x4\n\n"
+                                              "[T0:1x2x3]\na=1\nb=2\n\n[T1:1x2x4]\n"));
+    int32_t first = -1;
+    int32_t last = -1;
+    ASSERT_TRUE(GetResDatMonitorLines(GetMonitorEntryHead(), &first, &last));
+    EXPECT_EQ(first, 5);
+    EXPECT_EQ(last, 8);
+    Tag_Timing_Info *t0 = GetTimingInfoHead();
+    ASSERT_TRUE(GetResDatTimingLines(t0, &first, &last));
+    EXPECT_EQ(first, 10);
+    EXPECT_EQ(last, 12);
+    ASSERT_TRUE(GetResDatTimingLines(t0->next, &first, &last));
+    EXPECT_EQ(first, 14) << "an empty block at the end of the file";
+    EXPECT_EQ(last, 14);
+
+    ASSERT_NE(AddTimingInfo("T5:1x2x5", "c=3\n", 5, &t0), nullptr);
+    EXPECT_FALSE(GetResDatTimingLines(t0->next->next, &first, &last)) << "added by hand";
+    ResDatReset();
+    EXPECT_FALSE(GetResDatTimingLines(nullptr, &first, &last));
+}
+
 } // namespace
