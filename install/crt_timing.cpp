@@ -100,22 +100,30 @@ static uint32_t Polarity(const char *value) {
     return 1;
 }
 
+int FindTimingSlots(const char *timingblock, const char *fields[TIMING_SLOTS]) {
+    // A number's conversion stops before the next "=" (no digit, sign or
+    // blank is one), so each slot's field follows the next "=" of the text.
+    int found = 0;
+    for (const char *equals = strchr(timingblock, '='); equals != nullptr && found < TIMING_SLOTS;
+         equals = strchr(equals + 1, '='))
+        fields[found++] = equals + 1;
+    return found;
+}
+
 int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
                       uint32_t timingvalue[TIMING_SLOTS]) {
+    const char *fields[TIMING_SLOTS];
+    if (FindTimingSlots(timingblock, fields) < TIMING_SLOTS)
+        return -1;
     int result = 1;
-    const char *scan = timingblock;
     for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
-        const char *equals = strchr(scan, '=');
-        if (equals == nullptr)
-            return -1;
-        const char *value = equals + 1;
-        if (IsPolaritySlot(slot)) {
+        const char *value = fields[slot];
+        if (IsPolaritySlot(slot))
             timingvalue[slot] = Polarity(value);
-            scan = value;
-            continue;
-        }
-        timingvalue[slot] =
-            slot == 0 ? TextToUnsigned32(value, 16, &scan) : TextToSigned32(value, &scan);
+        else if (slot == 0)
+            timingvalue[slot] = TextToUnsigned32(value, 16, nullptr);
+        else
+            timingvalue[slot] = TextToSigned32(value, nullptr);
         if (slot == 7 && wanted_refresh != 0 && timingvalue[slot] != wanted_refresh)
             result = 0;
     }

@@ -19,6 +19,11 @@ extern const char *const timing_slot_names[TIMING_SLOTS];
 // registry update, read by WrTimingBlock.
 extern uint32_t vref;
 
+// Where the installer reads each slot of a block: fields[n] points at the
+// character after the n-th "=" of the text. Returns how many slots were found
+// (at most TIMING_SLOTS; fewer when the block holds fewer "=" signs).
+int FindTimingSlots(const char *timingblock, const char *fields[TIMING_SLOTS]);
+
 // Encode a timing block's text into the fourteen slot values of "CrtTiming".
 // The n-th "=" of the block introduces the n-th field. Slot 0 is read as an
 // unsigned base-16 number, slots 6 and 13 as polarity words (the eight
