@@ -1,15 +1,17 @@
 // The timing model: totals, frequencies and the shape check.
 #include "timing/internal.h"
 
-static int64_t AddSaturating(int64_t a, int64_t b) {
-    int64_t sum;
-    if (__builtin_add_overflow(a, b, &sum))
-        return b > 0 ? INT64_MAX : INT64_MIN;
-    return sum;
-}
-
+// The sum of four counts, held at INT64_MAX or INT64_MIN when it is beyond
+// the 64-bit range. The sum is kept wrapped around, with the count of wraps
+// (each worth 2^64), so an intermediate overflow that the later counts undo
+// does not change the result.
 static int64_t Total(int64_t active, int64_t front, int64_t sync, int64_t back) {
-    return AddSaturating(AddSaturating(AddSaturating(active, front), sync), back);
+    int64_t sum = active;
+    int wraps = 0;
+    for (int64_t count : {front, sync, back})
+        if (__builtin_add_overflow(sum, count, &sum))
+            wraps += count > 0 ? 1 : -1;
+    return wraps == 0 ? sum : wraps > 0 ? INT64_MAX : INT64_MIN;
 }
 
 int64_t GetTimingHTotal(const Tag_Video_Timing *timing) {
