@@ -11,6 +11,9 @@ const bool N = false; // negative sync
 const bool RB = true; // reduced blanking
 const bool CRT = false;
 
+// The 120 Hz reduced blanking modes, 0x43 and 0x4B among them, are the CVT
+// reduced blanking timings of their size (vertical totals 1474 and 1525).
+//
 // id, width, height, named refresh, clock kHz,
 // h front porch, sync, back porch, border, v front porch, sync, back porch, border,
 // h polarity, v polarity, blanking.

@@ -80,14 +80,14 @@ void AppendRequest(Tag_Text_Sink *reason, const char *formula, int64_t width, in
 // The request within the limits; else false with the reason.
 bool CheckRequest(const char *formula, int64_t width, int64_t height, int64_t refresh,
                   Tag_Timing_Error *error) {
-    struct Limit {
+    struct Tag_Request_Limit {
         const char *name;
         int64_t value, low, high;
     };
-    const Limit limits[] = {{"width ", width, kVesaMinSize, kVesaMaxSize},
-                            {"height ", height, kVesaMinSize, kVesaMaxSize},
-                            {"refresh ", refresh, 1, kVesaMaxRefresh}};
-    for (const Limit &limit : limits) {
+    const Tag_Request_Limit limits[] = {{"width ", width, kVesaMinSize, kVesaMaxSize},
+                                        {"height ", height, kVesaMinSize, kVesaMaxSize},
+                                        {"refresh ", refresh, 1, kVesaMaxRefresh}};
+    for (const Tag_Request_Limit &limit : limits) {
         if (limit.value >= limit.low && limit.value <= limit.high)
             continue;
         Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);

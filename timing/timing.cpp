@@ -48,7 +48,7 @@ int64_t GetClockKhz(int64_t clock_hz) {
 
 namespace {
 
-struct Item_Rule {
+struct Tag_Item_Rule {
     const char *name;
     int64_t Tag_Video_Timing::*member;
     int64_t minimum;
@@ -56,7 +56,7 @@ struct Item_Rule {
 };
 
 // In Timing_Item order.
-const Item_Rule item_rules[] = {
+const Tag_Item_Rule item_rules[] = {
     {"pixel clock", &Tag_Video_Timing::clock_hz, 1, kTimingMaxClockHz},
     {"horizontal active", &Tag_Video_Timing::h_active, 1, kTimingMaxCount},
     {"horizontal front porch", &Tag_Video_Timing::h_front_porch, 0, kTimingMaxCount},
@@ -81,7 +81,7 @@ bool InRange(const Tag_Video_Timing *timing, int32_t item) {
 bool CheckItem(const Tag_Video_Timing *timing, int32_t item, Tag_Timing_Error *error) {
     if (InRange(timing, item))
         return true;
-    const Item_Rule &rule = item_rules[item];
+    const Tag_Item_Rule &rule = item_rules[item];
     int64_t value = timing->*rule.member;
     bool clock = item == kItemClock;
     Tag_Text_Sink reason = StartReason(error, kTimingErrorShape);

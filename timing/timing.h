@@ -148,15 +148,24 @@ const int32_t kTimingFieldCount = 14;
 extern const char *const timing_field_keys[kTimingFieldCount];
 
 // What ParseTimingBlock found wrong. A line yields at most one finding.
+//   kBlockFindingMissingKey    a field that no line gives (line 0)
+//   kBlockFindingDuplicateKey  a field given again; the first line holds
+//   kBlockFindingUnknownKey    a "key=value" line whose key is no field's
+//   kBlockFindingNotKeyValue   a line that is not blank, not a comment, and has
+//                              no "="
+//   kBlockFindingBadNumber     a value that is not a decimal number in the
+//                              field's notation
+//   kBlockFindingOutOfRange    a number beyond kBlockValueLimit (a count) or
+//                              kBlockClockKhzLimit (the clock)
+//   kBlockFindingBadPolarity   neither "positive" nor "negative"
 const int32_t kBlockFindingNone = 0;
-const int32_t kBlockFindingMissingKey = 1;   // a field no line gives (line 0)
-const int32_t kBlockFindingDuplicateKey = 2; // a field given again: the first line holds
-const int32_t kBlockFindingUnknownKey = 3;   // a "key=value" line whose key is no field's
-const int32_t kBlockFindingNotKeyValue =
-    4;                                    // a line that is not blank, not a comment, and has no "="
-const int32_t kBlockFindingBadNumber = 5; // not a decimal number in the field's notation
-const int32_t kBlockFindingOutOfRange = 6;  // a number beyond kBlockValueLimit
-const int32_t kBlockFindingBadPolarity = 7; // neither "positive" nor "negative"
+const int32_t kBlockFindingMissingKey = 1;
+const int32_t kBlockFindingDuplicateKey = 2;
+const int32_t kBlockFindingUnknownKey = 3;
+const int32_t kBlockFindingNotKeyValue = 4;
+const int32_t kBlockFindingBadNumber = 5;
+const int32_t kBlockFindingOutOfRange = 6;
+const int32_t kBlockFindingBadPolarity = 7;
 
 // The largest magnitude a count holds when read (10^18 - 1), and that of a
 // clock in kHz (10^15 - 1, just under 10^12 MHz). Beyond them a value is
@@ -216,6 +225,9 @@ struct Tag_Timing_Block_Report {
 // (any case; blanks may stand before the unit), read to the nearest kHz,
 // halves away from zero; vlr is a whole number of Hz with optional unit "Hz"
 // (any case); hp and vp are "positive" or "negative" (any case).
+//
+// A text of any length is read (a block of the data file holds at most 5119
+// characters); the report has room for the first findings and counts the rest.
 bool ParseTimingBlock(const char *text, Tag_Timing_Block_Report *report);
 
 // A short English name of a finding kind ("unknown key"); "" for another value.

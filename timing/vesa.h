@@ -97,8 +97,9 @@ const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
 // margins. With CRT blanking and reduced blanking v1 the width is rounded down
 // to the 8-pixel character cell (1366 gives 1360), and the vertical sync width
 // follows the aspect ratio of the active area: 4 lines for 4:3, 5 for 16:9,
-// 6 for 16:10, 7 for 5:4 and 15:9, 10 for any other. CRT blanking: horizontal
-// sync negative, vertical positive; the pixel clock in steps of 0.25 MHz.
+// 6 for 16:10, 7 for 5:4 and 15:9, 10 for any other; the vertical back porch
+// is at least 7 lines. CRT blanking: horizontal sync negative, vertical
+// positive; the pixel clock in steps of 0.25 MHz.
 // Reduced blanking v1: 160 pixels of horizontal blanking, sync positive and
 // negative, steps of 0.25 MHz. Reduced blanking v2: the width as given, 80
 // pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz.
