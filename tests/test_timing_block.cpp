@@ -28,103 +28,57 @@ std::string Edit(int line, const std::string &text) {
     return line > 14 ? out + text + "\n" : out;
 }
 
-struct Expected_Finding {
-    int32_t kind;
-    int32_t field;
-    int32_t line;
-};
-
+// One row per kind of finding: the block with one line changed, and the one
+// finding it must give.
 struct Block_Case {
     const char *name;
     std::string text;
     bool complete;
-    int32_t finding_count;
-    std::vector<Expected_Finding> findings; // the first ones
+    int32_t kind, field, line;
 };
 
-TEST(TimingBlock, FindingsLineByLine) {
+TEST(TimingBlock, OneFindingOfEachKind) {
     const Block_Case cases[] = {
-        {"clean", kBlock, true, 0, {}},
-        {"missing key", Edit(13, ""), false, 1, {{kBlockFindingMissingKey, kFieldVco, 0}}},
-        {"duplicate key, any case and blanks",
-         Edit(15, " HSP = 100"),
-         true,
-         1,
-         {{kBlockFindingDuplicateKey, kFieldHsp, 15}}},
-        {"unknown key", Edit(15, "hsx=5"), true, 1, {{kBlockFindingUnknownKey, -1, 15}}},
-        {"empty key", Edit(15, "=5"), true, 1, {{kBlockFindingUnknownKey, -1, 15}}},
-        {"line without '='", Edit(15, "640 wide"), true, 1, {{kBlockFindingNotKeyValue, -1, 15}}},
-        {"count not a number",
-         Edit(2, "hsp=9six"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldHsp, 2}}},
-        {"count with a fraction",
-         Edit(2, "hsp=96.0"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldHsp, 2}}},
-        {"empty value", Edit(4, "had="), false, 1, {{kBlockFindingBadNumber, kFieldHad, 4}}},
-        {"clock in the wrong unit",
-         Edit(1, "hdr=25.175Hz"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldHdr, 1}}},
-        {"clock with two points",
-         Edit(1, "hdr=25.1.75"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldHdr, 1}}},
-        {"refresh not whole",
-         Edit(8, "vlr=59.94Hz"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldVlr, 8}}},
-        {"refresh in MHz",
-         Edit(8, "vlr=60mHz"),
-         false,
-         1,
-         {{kBlockFindingBadNumber, kFieldVlr, 8}}},
-        {"count beyond the limit",
-         Edit(11, "vad=1000000000000000000"),
-         false,
-         1,
-         {{kBlockFindingOutOfRange, kFieldVad, 11}}},
-        {"clock beyond the limit",
-         Edit(1, "hdr=1000000000000MHz"),
-         false,
-         1,
-         {{kBlockFindingOutOfRange, kFieldHdr, 1}}},
-        {"polarity word",
-         Edit(7, "hp =positiv"),
-         false,
-         1,
-         {{kBlockFindingBadPolarity, kFieldHp, 7}}},
-        {"one finding per line, in line order, missing keys last",
-         "junk\nhdr=x\nhdr=25\n",
-         false,
-         3 + 13,
-         {{kBlockFindingNotKeyValue, -1, 1},
-          {kBlockFindingBadNumber, kFieldHdr, 2},
-          {kBlockFindingDuplicateKey, kFieldHdr, 3},
-          {kBlockFindingMissingKey, kFieldHsp, 0}}},
+        {"missing key", Edit(13, ""), false, kBlockFindingMissingKey, kFieldVco, 0},
+        {"duplicate key, any case and blanks", Edit(15, " HSP = 100"), true,
+         kBlockFindingDuplicateKey, kFieldHsp, 15},
+        {"unknown key", Edit(15, "hsx=5"), true, kBlockFindingUnknownKey, -1, 15},
+        {"line without '='", Edit(15, "640 wide"), true, kBlockFindingNotKeyValue, -1, 15},
+        {"count not a number", Edit(2, "hsp=9six"), false, kBlockFindingBadNumber, kFieldHsp, 2},
+        {"clock in Hz", Edit(1, "hdr=25.175Hz"), false, kBlockFindingBadNumber, kFieldHdr, 1},
+        {"refresh not whole", Edit(8, "vlr=59.94Hz"), false, kBlockFindingBadNumber, kFieldVlr, 8},
+        {"count beyond the limit", Edit(11, "vad=1000000000000000000"), false,
+         kBlockFindingOutOfRange, kFieldVad, 11},
+        {"polarity word", Edit(7, "hp =positiv"), false, kBlockFindingBadPolarity, kFieldHp, 7},
     };
     for (const Block_Case &c : cases) {
         Tag_Timing_Block_Report report;
         EXPECT_EQ(ParseTimingBlock(c.text.c_str(), &report), c.complete) << c.name;
         EXPECT_EQ(report.complete, c.complete) << c.name;
-        ASSERT_EQ(report.finding_count, c.finding_count) << c.name;
-        for (size_t i = 0; i < c.findings.size(); ++i) {
-            const Tag_Block_Finding &f = report.findings[i];
-            EXPECT_EQ(f.kind, c.findings[i].kind) << c.name << " #" << i;
-            EXPECT_EQ(f.field, c.findings[i].field) << c.name << " #" << i;
-            EXPECT_EQ(f.line, c.findings[i].line) << c.name << " #" << i;
-            if (f.field >= 0 && f.kind != kBlockFindingDuplicateKey) {
-                EXPECT_EQ(report.fields[f.field].finding, f.kind) << c.name;
-            }
-            EXPECT_STRNE(DescribeBlockFinding(f.kind), "");
+        ASSERT_EQ(report.finding_count, 1) << c.name;
+        const Tag_Block_Finding &f = report.findings[0];
+        EXPECT_EQ(f.kind, c.kind) << c.name;
+        EXPECT_EQ(f.field, c.field) << c.name;
+        EXPECT_EQ(f.line, c.line) << c.name;
+        EXPECT_STRNE(DescribeBlockFinding(f.kind), "");
+        if (c.field >= 0 && c.kind != kBlockFindingDuplicateKey) {
+            EXPECT_EQ(report.fields[c.field].finding, c.kind) << c.name;
         }
     }
+    // One finding per line, in line order, the missing keys after them.
+    Tag_Timing_Block_Report report;
+    EXPECT_FALSE(ParseTimingBlock("junk\nhdr=x\nhdr=25\n", &report));
+    ASSERT_EQ(report.finding_count, 3 + 13);
+    const int32_t kinds[] = {kBlockFindingNotKeyValue, kBlockFindingBadNumber,
+                             kBlockFindingDuplicateKey, kBlockFindingMissingKey};
+    const int32_t lines[] = {1, 2, 3, 0};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(report.findings[i].kind, kinds[i]) << i;
+        EXPECT_EQ(report.findings[i].line, lines[i]) << i;
+    }
+    EXPECT_EQ(report.findings[3].field, kFieldHsp);
+    ASSERT_TRUE(ParseTimingBlock(kBlock, &report));
+    EXPECT_EQ(report.finding_count, 0);
 }
 
 TEST(TimingBlock, ReadsTheModelAndWhereEachFieldIs) {
@@ -185,8 +139,6 @@ TEST(TimingModel, DerivedFigures) {
         {INT64_MAX, 0, 0, 1, INT64_MAX},
         {INT64_MIN, -100, 2, 33, INT64_MIN},
         {INT64_MAX, 1, -2, 0, INT64_MAX - 1},
-        {INT64_MIN, -1, 2, 33, INT64_MIN + 34},
-        {INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN, -2},
     };
     for (const auto &c : totals) {
         Tag_Video_Timing huge = t;
@@ -228,16 +180,10 @@ TEST(TimingModel, ShapeNamesTheFirstItemOutOfRange) {
         {&Tag_Video_Timing::clock_hz, 0, kItemClock, "pixel clock 0.000 MHz is not above 0"},
         {&Tag_Video_Timing::clock_hz, kTimingMaxClockHz + 1000, kItemClock,
          "pixel clock 100000.001 MHz is above 100000.000 MHz"},
-        {&Tag_Video_Timing::h_active, 0, kItemHActive, "horizontal active 0 is below 1"},
         {&Tag_Video_Timing::h_front_porch, -8, kItemHFrontPorch,
          "horizontal front porch -8 is below 0"},
-        {&Tag_Video_Timing::h_sync, 0, kItemHSync, "horizontal sync 0 is below 1"},
         {&Tag_Video_Timing::h_back_porch, kTimingMaxCount + 1, kItemHBackPorch,
          "horizontal back porch 1000001 is above 1000000"},
-        {&Tag_Video_Timing::v_active, INT64_MIN, kItemVActive,
-         "vertical active -9223372036854775808 is below 1"},
-        {&Tag_Video_Timing::v_front_porch, -1, kItemVFrontPorch,
-         "vertical front porch -1 is below 0"},
         {&Tag_Video_Timing::v_sync, INT64_MAX, kItemVSync,
          "vertical sync 9223372036854775807 is above 1000000"},
         {&Tag_Video_Timing::v_back_porch, -1, kItemVBackPorch, "vertical back porch -1 is below 0"},
