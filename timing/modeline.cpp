@@ -48,12 +48,11 @@ bool NextWord(std::string_view *rest, Tag_Word *word) {
     return true;
 }
 
-bool Refuse(Tag_Timing_Error *error, int32_t code, const char *first, std::string_view word,
-            const char *last) {
-    Tag_Text_Sink reason = StartReason(error, code);
+// A syntax refusal whose reason quotes a word of the text between two pieces.
+bool Refuse(Tag_Timing_Error *error, const char *first, std::string_view word, const char *last) {
+    Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
     AppendText(&reason, first);
-    if (!word.empty())
-        AppendQuoted(&reason, word);
+    AppendQuoted(&reason, word);
     AppendText(&reason, last);
     return false;
 }
@@ -62,15 +61,14 @@ bool Refuse(Tag_Timing_Error *error, int32_t code, const char *first, std::strin
 bool ReadFlag(const Tag_Word &word, bool *h_seen, bool *h_positive, bool *v_seen, bool *v_positive,
               Tag_Timing_Error *error) {
     if (word.quoted)
-        return Refuse(error, kTimingErrorSyntax, "unexpected quoted word ", word.text,
-                      " after the numbers");
+        return Refuse(error, "unexpected quoted word ", word.text, " after the numbers");
     static const char *const flags[4] = {"+hsync", "-hsync", "+vsync", "-vsync"};
     for (int i = 0; i < 4; ++i) {
         if (!EqualIgnoringCase(word.text, flags[i]))
             continue;
         bool *seen = i < 2 ? h_seen : v_seen;
         if (*seen)
-            return Refuse(error, kTimingErrorSyntax,
+            return Refuse(error,
                           i < 2 ? "the hsync polarity is given twice: "
                                 : "the vsync polarity is given twice: ",
                           word.text, "");
@@ -82,10 +80,10 @@ bool ReadFlag(const Tag_Word &word, bool *h_seen, bool *h_positive, bool *v_seen
                                               "composite", "+cs",        "-cs",    "bcast"};
     for (const char *flag : unsupported)
         if (EqualIgnoringCase(word.text, flag))
-            return Refuse(error, kTimingErrorSyntax, "the flag ", word.text,
+            return Refuse(error, "the flag ", word.text,
                           " is not supported: a timing block holds progressive modes with "
                           "separate syncs");
-    return Refuse(error, kTimingErrorSyntax, "unexpected word ", word.text,
+    return Refuse(error, "unexpected word ", word.text,
                   " after the numbers (only +hsync, -hsync, +vsync, -vsync may follow)");
 }
 
@@ -144,8 +142,9 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
     auto next = [&]() {
         if (NextWord(&rest, &word))
             return true;
-        return Refuse(error, kTimingErrorSyntax, "the name's closing double quote is missing", "",
-                      "");
+        Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+        AppendText(&reason, "the name's closing double quote is missing");
+        return false;
     };
     if (!next())
         return false;
