@@ -9,12 +9,14 @@
 #   scripts/fuzz.sh [SECONDS]      each harness for SECONDS (default 20)
 #
 # Environment: ORVEX_FUZZ_RUNS=N runs each harness for N inputs instead (no
-# time limit); ORVEX_FUZZ_HARNESSES="fuzz_hive ..." picks harnesses.
+# time limit); ORVEX_FUZZ_HARNESSES="fuzz_hive ..." picks harnesses. A harness
+# with a dictionary of its own (fuzz/<harness>.dict) uses it, the others
+# fuzz/resdat.dict.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
-harnesses=${ORVEX_FUZZ_HARNESSES:-"fuzz_readdat fuzz_encoder fuzz_roundtrip fuzz_hive"}
+harnesses=${ORVEX_FUZZ_HARNESSES:-"fuzz_readdat fuzz_encoder fuzz_roundtrip fuzz_hive fuzz_modeline fuzz_timing_block"}
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2
@@ -32,11 +34,15 @@ for h in $harnesses; do
         limit=(-runs="$ORVEX_FUZZ_RUNS")
         bound="$ORVEX_FUZZ_RUNS runs"
     fi
+    dict=$root/fuzz/resdat.dict
+    if [[ -f $root/fuzz/$h.dict ]]; then
+        dict=$root/fuzz/$h.dict
+    fi
     log=$root/build/fuzz/$h.log
     echo "== $h: $bound (log: $log)"
     set +e
     nice -n 10 "$root/build/fuzz/fuzz/$h" "${limit[@]}" -max_len=8192 -timeout=10 \
-        -dict="$root/fuzz/resdat.dict" -print_final_stats=1 \
+        -dict="$dict" -print_final_stats=1 \
         -artifact_prefix="$root/build/fuzz/artifacts/$h/" "$scratch/$h" >"$log" 2>&1
     status=$?
     set -e

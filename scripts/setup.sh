@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the native build and tests need, on Debian 12, as root.
+# Installs what the native build and tests need, on Debian 12, as root
+# (edid-decode is the reference calculator the VESA timing tests run).
 # Only missing packages are installed; running it again changes nothing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev llvm libgtest-dev googletest
-          libbenchmark-dev libinih-dev valgrind gcovr clang-format)
+          libbenchmark-dev libinih-dev valgrind gcovr clang-format edid-decode)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

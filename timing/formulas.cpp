@@ -1,0 +1,257 @@
+// The VESA timing formulas: CVT 1.2 (CRT blanking, reduced blanking v1 and v2)
+// and GTF on its default curve.
+//
+// The published formulas are written with real numbers; here every quantity
+// is kept as an exact fraction of whole numbers, so that each ROUNDDOWN and
+// ROUND of the formulas falls on the same side on every machine. With the
+// request limits of vesa.h every product stays far below 2^63.
+//
+// Names follow the formulas: R is the refresh asked for (Hz), V the active
+// lines. The estimated line period H_PERIOD_EST, in microseconds, is
+// (1000000 / R - blank) / lines = (1000000 - blank * R) / (R * lines), kept as
+// the numerator q and the denominator p.
+#include "timing/internal.h"
+#include "timing/vesa.h"
+
+namespace {
+
+// CVT constants.
+const int64_t kCellGranularity = 8;        // CELL_GRAN, pixels
+const int64_t kCrtMinVSyncBackPorch = 550; // MIN_VSYNC_BP, microseconds
+const int64_t kCrtVFrontPorch = 3;         // MIN_V_PORCH_RND, lines
+const int64_t kMinVBackPorch = 7; // MIN_V_BPORCH, lines (CRT blanking and reduced blanking v1)
+const int64_t kCrtClockStepHz = 250000; // CLOCK_STEP, 0.25 MHz
+const int64_t kRbMinVBlank = 460;       // RB_MIN_V_BLANK, microseconds
+const int64_t kRb1HBlank = 160;         // RB_H_BLANK, pixels
+const int64_t kRb1HSync = 32;           // RB_H_SYNC, pixels
+const int64_t kRb1VFrontPorch = 3;      // RB_V_FPORCH, lines
+const int64_t kRb2HBlank = 80;
+const int64_t kRb2HSync = 32;
+const int64_t kRb2HFrontPorch = 8;
+const int64_t kRb2VSync = 8;
+const int64_t kRb2VBackPorch = 6; // reduced blanking v2: fixed
+const int64_t kRb2MinVFrontPorch = 1;
+const int64_t kRb2ClockStepHz = 1000; // 0.001 MHz
+
+// GTF constants (default curve: C = 40, M = 600, K = 128, J = 20, hence
+// C' = (C - J) * K / 256 + J = 30 and M' = K / 256 * M = 300).
+const int64_t kGtfMinVSyncBackPorch = 550; // microseconds
+const int64_t kGtfVFrontPorch = 1;         // MIN_PORCH, lines
+const int64_t kGtfVSync = 3;               // V_SYNC_RQD, lines
+
+// a / b rounded to the nearest whole number, halves away from zero (ROUND), b > 0.
+int64_t DivideRound(int64_t a, int64_t b) {
+    return a >= 0 ? (2 * a + b) / (2 * b) : -((-2 * a + b) / (2 * b));
+}
+
+// The CVT vertical sync width of an active area, by its aspect ratio.
+int64_t CvtVSync(int64_t width, int64_t height) {
+    if (width * 3 == height * 4)
+        return 4; // 4:3
+    if (width * 9 == height * 16)
+        return 5; // 16:9
+    if (width * 10 == height * 16)
+        return 6; // 16:10
+    if (width * 4 == height * 5 || width * 9 == height * 15)
+        return 7; // 5:4, 15:9
+    return 10;
+}
+
+void SetSyncs(Tag_Video_Timing *t, int64_t h_active, int64_t h_blank, int64_t h_sync,
+              int64_t h_front_porch) {
+    t->h_active = h_active;
+    t->h_sync = h_sync;
+    t->h_front_porch = h_front_porch;
+    t->h_back_porch = h_blank - h_sync - h_front_porch;
+}
+
+void AppendRequest(Tag_Text_Sink *reason, const char *formula, int64_t width, int64_t height,
+                   int64_t refresh) {
+    AppendText(reason, formula);
+    AppendText(reason, " ");
+    AppendInteger(reason, width);
+    AppendText(reason, "x");
+    AppendInteger(reason, height);
+    AppendText(reason, " at ");
+    AppendInteger(reason, refresh);
+    AppendText(reason, " Hz: ");
+}
+
+// The request within the limits; else false with the reason.
+bool CheckRequest(const char *formula, int64_t width, int64_t height, int64_t refresh,
+                  Tag_Timing_Error *error) {
+    struct Tag_Request_Limit {
+        const char *name;
+        int64_t value, low, high;
+    };
+    const Tag_Request_Limit limits[] = {{"width ", width, kVesaMinSize, kVesaMaxSize},
+                                        {"height ", height, kVesaMinSize, kVesaMaxSize},
+                                        {"refresh ", refresh, 1, kVesaMaxRefresh}};
+    for (const Tag_Request_Limit &limit : limits) {
+        if (limit.value >= limit.low && limit.value <= limit.high)
+            continue;
+        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        AppendRequest(&reason, formula, width, height, refresh);
+        AppendText(&reason, limit.name);
+        AppendInteger(&reason, limit.value);
+        AppendText(&reason, " is outside ");
+        AppendInteger(&reason, limit.low);
+        AppendText(&reason, " .. ");
+        AppendInteger(&reason, limit.high);
+        return false;
+    }
+    return true;
+}
+
+// The computed clock in range; else false with its reason after the request.
+bool CheckResult(const char *formula, int64_t width, int64_t height, int64_t refresh,
+                 const Tag_Video_Timing *timing, Tag_Timing_Error *error) {
+    Tag_Timing_Error shape;
+    if (CheckTimingClock(timing->clock_hz, &shape))
+        return true;
+    Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+    AppendRequest(&reason, formula, width, height, refresh);
+    AppendText(&reason, shape.reason);
+    return false;
+}
+
+void Cvt(int64_t width, int64_t height, int64_t r, int32_t blanking, Tag_Video_Timing *t) {
+    const int64_t v = height;
+    t->v_active = v;
+    t->nominal_refresh = r;
+    if (blanking == kCvtBlankingCrt) {
+        const int64_t w = width / kCellGranularity * kCellGranularity;
+        const int64_t v_sync = CvtVSync(w, v);
+        // H_PERIOD_EST = q / p microseconds.
+        const int64_t q = 1000000 - kCrtMinVSyncBackPorch * r;
+        const int64_t p = r * (v + kCrtVFrontPorch);
+        // V_SYNC_BP = ROUNDDOWN(MIN_VSYNC_BP / H_PERIOD_EST) + 1, at least
+        // the sync and the minimum back porch.
+        int64_t v_sync_bp = kCrtMinVSyncBackPorch * p / q + 1;
+        if (v_sync_bp < v_sync + kMinVBackPorch)
+            v_sync_bp = v_sync + kMinVBackPorch;
+        t->v_front_porch = kCrtVFrontPorch;
+        t->v_sync = v_sync;
+        t->v_back_porch = v_sync_bp - v_sync;
+        // IDEAL_DUTY_CYCLE = C' - M' * H_PERIOD_EST / 1000 = (300p - 3q) / (10p)
+        // percent; below 20 % it is taken as 20 %. H_BLANK = ROUNDDOWN(active *
+        // duty / (100 - duty) / (2 * CELL_GRAN)) * (2 * CELL_GRAN).
+        const int64_t cell2 = 2 * kCellGranularity;
+        int64_t h_blank;
+        if (3 * q > 100 * p) // duty cycle below 20 %
+            h_blank = w * 20 / (80 * cell2) * cell2;
+        else
+            h_blank = w * (300 * p - 3 * q) / (cell2 * (700 * p + 3 * q)) * cell2;
+        const int64_t h_total = w + h_blank;
+        // H_SYNC = ROUNDDOWN(8 % of the total / CELL_GRAN) * CELL_GRAN; the
+        // back porch is half the blanking.
+        const int64_t h_sync = h_total * 8 / (100 * kCellGranularity) * kCellGranularity;
+        SetSyncs(t, w, h_blank, h_sync, h_blank / 2 - h_sync);
+        // ACT_PIXEL_FREQ = CLOCK_STEP * ROUNDDOWN(TOTAL_PIXELS / H_PERIOD_EST
+        // / CLOCK_STEP); total / (q / p) MHz = total * p * 1000000 / q Hz.
+        t->clock_hz = h_total * p * 1000000 / (q * kCrtClockStepHz) * kCrtClockStepHz;
+        t->h_sync_positive = false;
+        t->v_sync_positive = true;
+        return;
+    }
+    // Reduced blanking: H_PERIOD_EST = q / p with the minimum vertical blank;
+    // VBI_LINES = ROUNDDOWN(RB_MIN_V_BLANK / H_PERIOD_EST) + 1, at least the
+    // front porch, sync and minimum back porch.
+    const int64_t q = 1000000 - kRbMinVBlank * r;
+    const int64_t p = r * v;
+    int64_t vbi = kRbMinVBlank * p / q + 1;
+    if (blanking == kCvtReducedBlankingV1) {
+        const int64_t w = width / kCellGranularity * kCellGranularity;
+        const int64_t v_sync = CvtVSync(w, v);
+        if (vbi < kRb1VFrontPorch + v_sync + kMinVBackPorch)
+            vbi = kRb1VFrontPorch + v_sync + kMinVBackPorch;
+        t->v_front_porch = kRb1VFrontPorch;
+        t->v_sync = v_sync;
+        t->v_back_porch = vbi - kRb1VFrontPorch - v_sync;
+        // Front porch 48, sync 32, back porch 80 (half the blank).
+        SetSyncs(t, w, kRb1HBlank, kRb1HSync, kRb1HBlank / 2 - kRb1HSync);
+        const int64_t h_total = w + kRb1HBlank;
+        t->clock_hz = r * (v + vbi) * h_total / kCrtClockStepHz * kCrtClockStepHz;
+    } else {
+        const int64_t w = width;
+        if (vbi < kRb2MinVFrontPorch + kRb2VSync + kRb2VBackPorch)
+            vbi = kRb2MinVFrontPorch + kRb2VSync + kRb2VBackPorch;
+        t->v_front_porch = vbi - kRb2VSync - kRb2VBackPorch;
+        t->v_sync = kRb2VSync;
+        t->v_back_porch = kRb2VBackPorch;
+        SetSyncs(t, w, kRb2HBlank, kRb2HSync, kRb2HFrontPorch);
+        const int64_t h_total = w + kRb2HBlank;
+        t->clock_hz = r * (v + vbi) * h_total / kRb2ClockStepHz * kRb2ClockStepHz;
+    }
+    t->h_sync_positive = true;
+    t->v_sync_positive = false;
+}
+
+void Gtf(int64_t width, int64_t height, int64_t r, Tag_Video_Timing *t) {
+    // H_PIXELS_RND = ROUND(width / CELL_GRAN) * CELL_GRAN.
+    const int64_t w = DivideRound(width, kCellGranularity) * kCellGranularity;
+    const int64_t v = height;
+    // H_PERIOD_EST = q / p; V_SYNC_BP = ROUND(MIN_VSYNC_BP / H_PERIOD_EST).
+    const int64_t q = 1000000 - kGtfMinVSyncBackPorch * r;
+    const int64_t p = r * (v + kGtfVFrontPorch);
+    const int64_t v_sync_bp = DivideRound(kGtfMinVSyncBackPorch * p, q);
+    const int64_t v_total = v + v_sync_bp + kGtfVFrontPorch;
+    t->v_active = v;
+    t->v_front_porch = kGtfVFrontPorch;
+    t->v_sync = kGtfVSync;
+    t->v_back_porch = v_sync_bp - kGtfVSync;
+    // The line period that gives exactly R: H_PERIOD = 1000000 / (R * v_total)
+    // = 1000000 / s microseconds. IDEAL_DUTY_CYCLE = C' - M' * H_PERIOD / 1000
+    // = (30s - 300000) / s percent; H_BLANK = ROUND(active * duty / (100 -
+    // duty) / (2 * CELL_GRAN)) * (2 * CELL_GRAN).
+    const int64_t s = r * v_total;
+    const int64_t cell2 = 2 * kCellGranularity;
+    const int64_t h_blank = DivideRound(w * (30 * s - 300000), cell2 * (70 * s + 300000)) * cell2;
+    const int64_t h_total = w + h_blank;
+    // H_SYNC = ROUND(8 % of the total / CELL_GRAN) * CELL_GRAN; the back
+    // porch is half the blanking.
+    const int64_t h_sync = DivideRound(h_total * 8, 100 * kCellGranularity) * kCellGranularity;
+    SetSyncs(t, w, h_blank, h_sync, h_blank / 2 - h_sync);
+    // PIXEL_FREQ = TOTAL_PIXELS / H_PERIOD: h_total * s Hz, to the kHz.
+    t->clock_hz = DivideRound(h_total * s, 1000) * 1000;
+    t->nominal_refresh = r;
+    t->h_sync_positive = false;
+    t->v_sync_positive = true;
+}
+
+} // namespace
+
+bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
+                   Tag_Video_Timing *timing, Tag_Timing_Error *error) {
+    const char *formula = blanking == kCvtBlankingCrt         ? "CVT"
+                          : blanking == kCvtReducedBlankingV1 ? "CVT-RB"
+                          : blanking == kCvtReducedBlankingV2 ? "CVT-RBv2"
+                                                              : nullptr;
+    if (formula == nullptr) {
+        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        AppendText(&reason, "CVT blanking ");
+        AppendInteger(&reason, blanking);
+        AppendText(&reason, " is none of 0 (CRT), 1 (reduced v1) and 2 (reduced v2)");
+        return false;
+    }
+    if (!CheckRequest(formula, width, height, refresh, error))
+        return false;
+    Tag_Video_Timing t = Tag_Video_Timing();
+    Cvt(width, height, refresh, blanking, &t);
+    if (!CheckResult(formula, width, height, refresh, &t, error))
+        return false;
+    *timing = t;
+    return true;
+}
+
+bool MakeGtfTiming(int64_t width, int64_t height, int64_t refresh, Tag_Video_Timing *timing,
+                   Tag_Timing_Error *error) {
+    if (!CheckRequest("GTF", width, height, refresh, error))
+        return false;
+    Tag_Video_Timing t = Tag_Video_Timing();
+    Gtf(width, height, refresh, &t);
+    if (!CheckResult("GTF", width, height, refresh, &t, error))
+        return false;
+    *timing = t;
+    return true;
+}

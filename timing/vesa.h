@@ -1,0 +1,119 @@
+// VESA timings: the Display Monitor Timing list (DMT 1.0 rev. 13), the
+// Coordinated Video Timing formula (CVT 1.2) and the Generalized Timing
+// Formula (GTF, default curve).
+//
+// Every function fills a Tag_Video_Timing (timing/timing.h) whose nominal
+// refresh is the rate the mode is named by, with cursor offsets 0. Each
+// refusal comes with a Tag_Timing_Error (optional, may be null) whose reason
+// names the request. Conventions as in timing/timing.h.
+#ifndef ORVEX_TIMING_VESA_H
+#define ORVEX_TIMING_VESA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "timing/timing.h"
+
+// ---------------------------------------------------------------------------
+// DMT: the standard list
+// ---------------------------------------------------------------------------
+
+// One progressive mode of the list, as published: porches without the
+// borders, which are given apart (a border lies on each side of the active
+// area, between it and each porch).
+struct Tag_Dmt_Mode {
+    int32_t id;        // DMT id, 0x01 .. 0x58
+    int32_t width;     // active pixels
+    int32_t height;    // active lines
+    int32_t refresh;   // Hz, as the standard names the mode (see below)
+    int32_t clock_khz; // pixel clock
+    int32_t h_front_porch;
+    int32_t h_sync;
+    int32_t h_back_porch;
+    int32_t h_border; // pixels, on each side
+    int32_t v_front_porch;
+    int32_t v_sync;
+    int32_t v_back_porch;
+    int32_t v_border; // lines, at top and bottom
+    bool h_sync_positive;
+    bool v_sync_positive;
+    bool reduced_blanking;
+};
+
+// The named refresh is the nearest whole Hz of the mode's rate, but for
+// 640x480 at 72.809 Hz (DMT 0x05), which the standard names 72.
+
+// The list in id order; *count receives the number of modes. The one
+// interlaced mode of the standard (DMT 0x0F, 1024x768 at 43 Hz interlaced) is
+// not in it: a timing block cannot describe interlace.
+const Tag_Dmt_Mode *GetDmtModes(int32_t *count);
+
+// The mode of a DMT id, or null with kTimingErrorNotFound (the reason says
+// when the id is the interlaced one).
+const Tag_Dmt_Mode *FindDmtModeById(int64_t id, Tag_Timing_Error *error);
+
+// The mode of a size and named refresh. Where two modes share them, the one
+// without reduced blanking is taken; between two with reduced blanking
+// (4096x2160 at 60 Hz: 0x57 at 59.99997 Hz and 0x58 at 59.94 Hz), the one
+// whose rate is nearer the named refresh. Null with kTimingErrorNotFound when
+// the list has no such mode; the reason names the nearest modes
+// (FindNearestDmtModes, up to three).
+const Tag_Dmt_Mode *FindDmtMode(int64_t width, int64_t height, int64_t refresh,
+                                Tag_Timing_Error *error);
+
+// Up to max modes nearest a request, nearest first: by size (the sum of the
+// width's and the height's distance), then by named refresh, then without
+// reduced blanking first, then by id. Returns how many were stored.
+int32_t FindNearestDmtModes(int64_t width, int64_t height, int64_t refresh,
+                            const Tag_Dmt_Mode **nearest, int32_t max);
+
+// The timing of a mode, each border folded into its porch (DMT 0x05: front
+// porch 16 and back porch 120 with borders 8 give 24 and 128), the nominal
+// refresh the named one.
+void GetDmtModeTiming(const Tag_Dmt_Mode *mode, Tag_Video_Timing *timing);
+
+// ---------------------------------------------------------------------------
+// CVT and GTF: the formulas
+// ---------------------------------------------------------------------------
+
+// Requests the formulas take: width and height kVesaMinSize .. kVesaMaxSize,
+// refresh 1 .. kVesaMaxRefresh Hz. Others are refused with
+// kTimingErrorRequest, and so is a result whose pixel clock CheckTimingClock
+// refuses (one that rounds to 0, or exceeds kTimingMaxClockHz). Any other
+// result is returned as the formula gives it, even where that is no usable
+// mode: GTF's blanking at small sizes and low rates is narrower than its
+// sync, which gives a negative front porch (320x240 at 50 Hz: -16), and tiny
+// sizes can give a sync of 0. CheckTimingShape tells such timings apart.
+const int64_t kVesaMinSize = 8;
+const int64_t kVesaMaxSize = 16384;
+const int64_t kVesaMaxRefresh = 1000;
+
+// The blanking of a CVT timing.
+const int32_t kCvtBlankingCrt = 0;       // CRT blanking
+const int32_t kCvtReducedBlankingV1 = 1; // reduced blanking, version 1
+const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
+
+// The CVT 1.2 timing of width x height at refresh Hz, progressive, without
+// margins. With CRT blanking and reduced blanking v1 the width is rounded down
+// to the 8-pixel character cell (1366 gives 1360), and the vertical sync width
+// follows the aspect ratio of the active area: 4 lines for 4:3, 5 for 16:9,
+// 6 for 16:10, 7 for 5:4 and 15:9, 10 for any other; the vertical back porch
+// is at least 7 lines. CRT blanking: horizontal sync negative, vertical
+// positive; the pixel clock in steps of 0.25 MHz.
+// Reduced blanking v1: 160 pixels of horizontal blanking, sync positive and
+// negative, steps of 0.25 MHz. Reduced blanking v2: the width as given, 80
+// pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz.
+// The nominal refresh is refresh.
+bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
+                   Tag_Video_Timing *timing, Tag_Timing_Error *error);
+
+// The GTF timing of width x height at refresh Hz, progressive, without
+// margins, on the default curve (C = 40, M = 600, K = 128, J = 20). The width
+// is rounded to the nearest multiple of 8 (1366 gives 1368). Vertical sync 3
+// lines, front porch 1 line; horizontal sync negative, vertical positive. The
+// pixel clock is the one that gives exactly refresh Hz, rounded to the
+// nearest kHz. The nominal refresh is refresh.
+bool MakeGtfTiming(int64_t width, int64_t height, int64_t refresh, Tag_Video_Timing *timing,
+                   Tag_Timing_Error *error);
+
+#endif
