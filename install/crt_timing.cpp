@@ -7,10 +7,6 @@
 
 #include "install/device_key.h"
 
-const char *const timing_slot_names[TIMING_SLOTS] = {
-    "hdr", "hsp", "hbp", "had", "hfp", "hco", "hp", "vlr", "vsp", "vbp", "vad", "vfp", "vco", "vp",
-};
-
 uint32_t vref = 0;
 
 void PutLe32(uint32_t value, BYTE bytes[4]) {

@@ -8,12 +8,12 @@
 #include <stdint.h>
 
 #include "platform/win32_api.h"
+#include "timing/timing.h"
 
 // The fourteen fields of a timing block, in slot order, and the value's size.
+// Slot n holds the field timing_field_keys[n] (timing/timing.h) names.
 enum { TIMING_SLOTS = 14, CRT_TIMING_BYTES = TIMING_SLOTS * 4 };
-// "hdr", "hsp", "hbp", "had", "hfp", "hco", "hp", "vlr", "vsp", "vbp", "vad",
-// "vfp", "vco", "vp".
-extern const char *const timing_slot_names[TIMING_SLOTS];
+static_assert(TIMING_SLOTS == kTimingFieldCount, "one slot per field of a block");
 
 // The wanted refresh rate read from the device key; 0 accepts any. Set by the
 // registry update, read by WrTimingBlock.

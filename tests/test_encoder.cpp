@@ -42,7 +42,7 @@ TEST(Encoder, WorkedExample) {
         Encoded e = Encode(Block(), wanted);
         EXPECT_EQ(e.result, 1) << wanted;
         for (int i = 0; i < TIMING_SLOTS; ++i)
-            EXPECT_EQ(e.slot[i], expected[i]) << timing_slot_names[i];
+            EXPECT_EQ(e.slot[i], expected[i]) << timing_field_keys[i];
     }
     Encoded other = Encode(Block(), 72);
     EXPECT_EQ(other.result, 0);
@@ -98,7 +98,7 @@ TEST(Encoder, OnlyTheEqualsSignsCount) {
     EXPECT_EQ(e.result, 1);
     const uint32_t expected[TIMING_SLOTS] = {1, 2, 3, 4, 5, 6, 1, 7, 8, 9, 10, 11, 12, 1};
     for (int i = 0; i < TIMING_SLOTS; ++i)
-        EXPECT_EQ(e.slot[i], expected[i]) << timing_slot_names[i];
+        EXPECT_EQ(e.slot[i], expected[i]) << timing_field_keys[i];
 
     // A comment line holding an "=" moves every later field one slot on.
     Encoded shifted = Encode("; note: x=9\n" + Block(), 0);

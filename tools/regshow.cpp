@@ -46,7 +46,7 @@ int main() {
         } else if (type == REG_BINARY && size == CRT_TIMING_BYTES) {
             printf("%u bytes:\n", static_cast<unsigned>(size));
             for (int slot = 0; slot < TIMING_SLOTS; ++slot)
-                printf("    %-4s = %d\n", timing_slot_names[slot],
+                printf("    %-4s = %d\n", timing_field_keys[slot],
                        static_cast<int>(GetLe32(data + 4 * slot)));
         } else {
             for (DWORD i = 0; i < size; ++i)

@@ -152,7 +152,7 @@ int RunShow(const Tag_Invocation &call) {
         return kExitRefused;
     }
     for (int slot = 0; slot < TIMING_SLOTS; ++slot)
-        printf("slot %s: %s (0x%08lx)\n", timing_slot_names[slot],
+        printf("slot %s: %s (0x%08lx)\n", timing_field_keys[slot],
                SlotDecimal(slot, values[slot]).c_str(), static_cast<unsigned long>(values[slot]));
     BYTE bytes[CRT_TIMING_BYTES];
     TimingValueBytes(values, bytes);
