@@ -68,6 +68,8 @@ static void PrintUsage(FILE *out) {
 
 const Tag_Option_Spec kNoOptions[] = {{nullptr, nullptr}};
 const Tag_Option_Spec kShowOptions[] = {{"--vref", "a refresh rate in Hz"}, {nullptr, nullptr}};
+const Tag_Option_Spec kLintOptions[] = {
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"}, {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
     {"check", "FILE", 1, 1, kNoOptions,
@@ -110,6 +112,23 @@ const Tag_Command kCommands[] = {
      "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
      "for them to OUT.\n",
      RunIni},
+    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX]", 1, 1, kLintOptions,
+     "Checks every timing block of FILE and the file as a whole. Prints one line\n"
+     "per finding, sorted by line:\n"
+     "  FILE:LINE: error|warning: TEXT [RULE]\n"
+     "then a summary line:\n"
+     "  FILE: N errors, M warnings\n"
+     "Rules (errors unless marked): slot-shift (the installer's reading by position\n"
+     "differs from the reading by key), missing-key, duplicate-key, unknown-key\n"
+     "(warning), bad-number, bad-polarity (warning), id-mismatch (had, vad or vlr\n"
+     "against the block's id), refresh-mismatch (the clock and the totals against\n"
+     "vlr, by 1 Hz or more), zero-field (a zero sync or total, a negative porch),\n"
+     "out-of-range (with --range: horizontal frequency in kHz, refresh in Hz, pixel\n"
+     "clock in MHz, e.g. 30-70,50-120,110), and for the file: unused-block, no-generic\n"
+     "and defmode-missing (warnings).\n"
+     "Exit status: 0 no errors (warnings allowed), 1 errors, 2 the file cannot be\n"
+     "loaded (reported as check reports it) or wrong usage.\n",
+     RunLint},
 };
 
 static void PrintCommandUsage(FILE *out, const Tag_Command &command) {

@@ -96,4 +96,7 @@ int RunShow(const Tag_Invocation &call);
 int RunWrite(const Tag_Invocation &call);
 int RunIni(const Tag_Invocation &call);
 
+// Checking timings (lint_command.cpp).
+int RunLint(const Tag_Invocation &call);
+
 #endif
