@@ -50,6 +50,8 @@ const char kUsage[] =
     "      Load FILE and write the database to OUT, timing blocks renumbered.\n"
     "  ini FILE MONITOR RESOLUTION OUT\n"
     "      Write the driver INI file of one monitor's resolution to OUT.\n"
+    "  lint FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX]\n"
+    "      Check every timing block and the file as a whole.\n"
     "\n"
     "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
