@@ -1,4 +1,5 @@
-// orvexres end to end, the commands on timings: lint.
+// orvexres end to end, the commands on timings: lint, timing, modeline and
+// modelines.
 #include <string>
 #include <vector>
 
@@ -59,6 +60,102 @@ TEST_F(OrvexresLint, AFileThatDoesNotLoadIsReportedAsCheckReportsItWithExit2) {
     EXPECT_EQ(lint.status, 2);
     EXPECT_EQ(lint.out, "");
     EXPECT_EQ(lint.err, check.err);
+}
+
+// ---------------------------------------------------------------------------
+// timing, modeline, modelines
+// ---------------------------------------------------------------------------
+
+using OrvexresTiming = Orvexres;
+
+// The example's blocks, by id "WxHxR", as the database holds them.
+std::vector<std::pair<std::string, std::string>> ExampleBlocks() {
+    std::vector<std::pair<std::string, std::string>> blocks;
+    ResDatReset();
+    EXPECT_TRUE(ReadDatFile(ExampleDatPath().c_str()));
+    for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next)
+        blocks.emplace_back(std::string(t->res_id_string) + "x" + t->refresh_string, t->info_block);
+    ResDatReset();
+    return blocks;
+}
+
+// The bundled example's blocks are the DMT modes of their ids, written as
+// the tool writes blocks.
+TEST_F(OrvexresTiming, DmtGivesTheExampleBlocks) {
+    for (const auto &block : ExampleBlocks()) {
+        Result r = Tool({"timing", "--dmt", block.first});
+        EXPECT_EQ(r.status, 0) << block.first << ": " << r.err;
+        EXPECT_EQ(r.out, block.second) << block.first;
+    }
+    EXPECT_EQ(Tool({"timing", "--dmt-id", "0x05"}).out,
+              Tool({"timing", "--dmt", "640x480x72"}).out);
+}
+
+// Every block of the example as a modeline, and the modeline turned back into
+// a block: the same numbers (the refresh the modeline gives is rounded).
+TEST_F(OrvexresTiming, ModelinesTurnBackIntoTheSameBlocks) {
+    Result all = Tool({"modelines", example});
+    ASSERT_EQ(all.status, 0) << all.err;
+    Strings modelines = Lines(all.out);
+    auto blocks = ExampleBlocks();
+    ASSERT_EQ(modelines.size(), blocks.size());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_TRUE(
+            StartsWith(modelines[i],
+                       "Modeline \"" + blocks[i].first.substr(0, blocks[i].first.rfind('x')) + "_"))
+            << modelines[i];
+        Result back = Tool({"timing", "--modeline", modelines[i]});
+        ASSERT_EQ(back.status, 0) << modelines[i] << ": " << back.err;
+        Strings got = Lines(back.out);
+        Strings want = Lines(blocks[i].second);
+        ASSERT_EQ(got.size(), 14u);
+        for (size_t f = 0; f < 14; ++f)
+            if (f != 7) // vlr
+                EXPECT_EQ(got[f], want[f]) << modelines[i];
+    }
+    Result one = Tool({"modeline", example, "generic", "640X480X60"});
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.out,
+              "Modeline \"640x480_60\" 25.175 640 656 752 800 480 490 492 525 -hsync -vsync\n");
+}
+
+TEST_F(OrvexresTiming, RefusalsAndUsageErrors) {
+    struct Row {
+        Strings args;
+        int status;
+        const char *words;
+    };
+    const Row rows[] = {
+        {{"timing", "--dmt", "1000x700x60"}, 1, "nearest: 1024x768 at 60 Hz"},
+        {{"timing", "--dmt-id", "0x0f"}, 1, "interlace"},
+        {{"timing", "--cvt", "0x0x0"}, 1, "orvexres timing: error:"},
+        {{"timing", "--gtf", "100000x768x60"}, 1, "100000"},
+        {{"timing", "--modeline", "25.175 640 656 752 800 480 490 492"}, 1, "orvexres timing"},
+        {{"timing", "--modeline", "25.175 640 752 656 800 480 490 492 525"}, 1, "orvexres timing"},
+        {{"timing"}, 2, "a timing source is needed"},
+        {{"timing", "--dmt", "640x480x60", "--gtf", "640x480x60"}, 2, "give one timing source"},
+        {{"timing", "--cvt", "640x480"}, 2, "WIDTHxHEIGHTxREFRESH"},
+        {{"timing", "--gtf", "640x480x60", "--rb", "1"}, 2, "--rb goes with --cvt"},
+        {{"timing", "--cvt", "640x480x60", "--rb", "3"}, 2, "--rb needs 1 or 2"},
+        {{"modeline", example, "Generic", "1x1x1"}, 1, "has no resolution"},
+    };
+    for (const Row &row : rows) {
+        Result r = Tool(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args[1] << " " << r.err;
+        EXPECT_EQ(r.out, "") << row.args[1];
+        EXPECT_TRUE(Contains(r.err, row.words)) << r.err;
+    }
+}
+
+TEST_F(OrvexresTiming, ABlockThatIsNoWholeModeIsReportedByModelines) {
+    std::string file = DataFile("part.dat", std::string(kHead) + "[T0:640x480x60]\n" +
+                                                std::string(kBody640).substr(14) + "\n" +
+                                                "[T1:640x480x61]\n" + kBody640);
+    Result r = Tool({"modelines", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.out).size(), 1u) << "the whole block is still printed";
+    EXPECT_TRUE(StartsWith(r.err, file + ":9: error: timing block T0:640x480x60 is no whole mode"))
+        << r.err;
 }
 
 } // namespace

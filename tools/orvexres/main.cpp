@@ -52,6 +52,11 @@ const char kUsage[] =
     "      Write the driver INI file of one monitor's resolution to OUT.\n"
     "  lint FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX]\n"
     "      Check every timing block and the file as a whole.\n"
+    "  timing SOURCE\n"
+    "      Print a timing block from the VESA DMT list, CVT, GTF or a modeline.\n"
+    "  modeline FILE MONITOR RESOLUTION\n"
+    "  modelines FILE [MONITOR]\n"
+    "      Print timing blocks as X11 modelines.\n"
     "\n"
     "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
@@ -70,6 +75,13 @@ static void PrintUsage(FILE *out) {
 
 const Tag_Option_Spec kNoOptions[] = {{nullptr, nullptr}};
 const Tag_Option_Spec kShowOptions[] = {{"--vref", "a refresh rate in Hz"}, {nullptr, nullptr}};
+const Tag_Option_Spec kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
+                                          {"--dmt-id", "a DMT id"},
+                                          {"--cvt", "WIDTHxHEIGHTxREFRESH"},
+                                          {"--rb", "1 or 2"},
+                                          {"--gtf", "WIDTHxHEIGHTxREFRESH"},
+                                          {"--modeline", "a modeline"},
+                                          {nullptr, nullptr}};
 const Tag_Option_Spec kLintOptions[] = {
     {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"}, {nullptr, nullptr}};
 
@@ -131,6 +143,31 @@ const Tag_Command kCommands[] = {
      "Exit status: 0 no errors (warnings allowed), 1 errors, 2 the file cannot be\n"
      "loaded (reported as check reports it) or wrong usage.\n",
      RunLint},
+    {"timing", "SOURCE", 0, 0, kTimingOptions,
+     "Prints one timing block in the file's notation: exactly fourteen lines,\n"
+     "hdr (MHz with three decimals and mHz) ... vp. SOURCE is one of\n"
+     "  --dmt WxHxR         the VESA DMT list (the refresh the standard names the\n"
+     "                      mode by; the mode without reduced blanking where both\n"
+     "                      exist)\n"
+     "  --dmt-id ID         the DMT mode of that id, decimal or 0x hex\n"
+     "  --cvt WxHxR [--rb 1|2]\n"
+     "                      VESA CVT 1.2, CRT blanking or reduced blanking v1 or v2\n"
+     "  --gtf WxHxR         VESA GTF, default curve\n"
+     "  --modeline \"CLOCK HDISP HSS HSE HTOT VDISP VSS VSE VTOT [+-hsync] [+-vsync]\"\n"
+     "                      an X11 modeline (\"Modeline\" and a quoted name optional)\n"
+     "A mode the DMT list does not hold, or a request the formulas refuse, is\n"
+     "refused (exit 1) with the reason and, for the DMT, the nearest modes.\n",
+     RunTiming},
+    {"modeline", "FILE MONITOR RESOLUTION", 3, 3, kNoOptions,
+     "Prints the timing block of MONITOR's RESOLUTION as an X11 modeline:\n"
+     "  Modeline \"WxH_R\" CLOCK HDISP HSS HSE HTOT VDISP VSS VSE VTOT +-hsync +-vsync\n"
+     "(CLOCK in MHz with three decimals, R the block's vlr).\n",
+     RunModeline},
+    {"modelines", "FILE [MONITOR]", 1, 2, kNoOptions,
+     "Prints every timing block of FILE, or those of MONITOR in its order, as X11\n"
+     "modelines, one a line. A block that is no whole mode is reported and the\n"
+     "exit status is 1.\n",
+     RunModelines},
 };
 
 static void PrintCommandUsage(FILE *out, const Tag_Command &command) {

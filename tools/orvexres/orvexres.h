@@ -99,4 +99,15 @@ int RunIni(const Tag_Invocation &call);
 // Checking timings (lint_command.cpp).
 int RunLint(const Tag_Invocation &call);
 
+// Timings (timing_commands.cpp).
+struct Tag_Video_Timing;
+// The synopsis of a timing source and the timing of the source the command
+// line names (--dmt, --dmt-id, --cvt with --rb, --gtf, --modeline): kExitOk, or
+// the exit status with the refusal reported.
+extern const char kSourceSynopsis[];
+int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing);
+int RunTiming(const Tag_Invocation &call);
+int RunModeline(const Tag_Invocation &call);
+int RunModelines(const Tag_Invocation &call);
+
 #endif
