@@ -1,5 +1,6 @@
-// orvexres end to end, the commands on timings: lint, timing, modeline and
-// modelines.
+// orvexres end to end, the commands on timings: lint, timing, modeline,
+// modelines and add-mode.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,85 @@ TEST_F(OrvexresTiming, ABlockThatIsNoWholeModeIsReportedByModelines) {
     EXPECT_EQ(Lines(r.out).size(), 1u) << "the whole block is still printed";
     EXPECT_TRUE(StartsWith(r.err, file + ":9: error: timing block T0:640x480x60 is no whole mode"))
         << r.err;
+}
+
+// ---------------------------------------------------------------------------
+// add-mode
+// ---------------------------------------------------------------------------
+
+using OrvexresAddMode = Orvexres;
+
+// The text with the given lines (from 1, of the text after the change) taken
+// out: what the file held before.
+std::string Without(const std::string &text, std::vector<int> lines) {
+    std::string out;
+    int line = 1;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (std::find(lines.begin(), lines.end(), line) == lines.end())
+            out += text.substr(start, end - start);
+        start = end;
+        ++line;
+    }
+    return out;
+}
+
+TEST_F(OrvexresAddMode, NewBlockAfterTheLastAndALineInTheMonitorEverythingElseKept) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    const std::string before = ReadBytes(file);
+    Result r = Tool({"add-mode", file, "orvex proview 14", "--cvt", "1280x800x60", "--rb", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              file + ": added to monitor orvex proview 14: 1 mode (1 new block, 0 reused)\n");
+    const std::string after = ReadBytes(file);
+    // The monitor's line after its last (line 39), the block after the file's
+    // last line (279), a blank line first; both with the file's CR LF.
+    EXPECT_EQ(LineOf(after, "timing4 = T13:1280x800x60\r"), 40);
+    EXPECT_EQ(LineOf(after, "[T13:1280x800x60]"), 282);
+    std::vector<int> added{40, 281};
+    for (int line = 282; line <= 296; ++line)
+        added.push_back(line);
+    EXPECT_EQ(Without(after, added), before) << "every other byte stays";
+    EXPECT_EQ(Tool({"lint", file}).status, 0);
+    EXPECT_EQ(Tool({"modeline", file, "Orvex ProView 14", "1280x800x60"}).status, 0);
+}
+
+TEST_F(OrvexresAddMode, AnEqualBlockIsReusedAndLfFilesStayLf) {
+    std::string file = DataFile("lf.dat", std::string(kHead) + "[M1]\nname=Other\n\n" +
+                                              "[T0:640x480x60]\n" + kBody640);
+    Result r = Tool({"add-mode", file, "Other", "--dmt", "640x480x60"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "(0 new blocks, 1 reused)")) << r.out;
+    EXPECT_EQ(ReadBytes(file), std::string(kHead) +
+                                   "[M1]\nname=Other\ntiming0 = T0:640x480x60\n\n" +
+                                   "[T0:640x480x60]\n" + kBody640);
+    Result again = Tool({"add-mode", file, "Other", "--dmt", "640x480x60"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(Contains(again.err, "already offers this mode (block T0:640x480x60)")) << again.err;
+}
+
+TEST_F(OrvexresAddMode, RefusalsLeaveTheFileUntouched) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    const std::string before = ReadBytes(file);
+    struct Row {
+        Strings args;
+        int status;
+        const char *words;
+    };
+    const Row rows[] = {
+        {{"add-mode", file, "Nobody", "--dmt", "640x480x60"}, 1, "no monitor named"},
+        {{"add-mode", file, "Generic", "--gtf", "320x240x50"}, 1, "lint errors"},
+        {{"add-mode", file, "Generic", "--dmt", "1x1x1"}, 1, "no DMT mode"},
+        {{"add-mode", file, "Generic"}, 2, "a timing source is needed"},
+    };
+    for (const Row &row : rows) {
+        Result r = Tool(row.args);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_TRUE(Contains(r.err, row.words)) << r.err;
+        EXPECT_EQ(ReadBytes(file), before);
+    }
 }
 
 } // namespace

@@ -57,6 +57,8 @@ const char kUsage[] =
     "  modeline FILE MONITOR RESOLUTION\n"
     "  modelines FILE [MONITOR]\n"
     "      Print timing blocks as X11 modelines.\n"
+    "  add-mode FILE MONITOR SOURCE\n"
+    "      Add a mode from the DMT list, CVT, GTF or a modeline to a monitor.\n"
     "\n"
     "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
@@ -168,6 +170,14 @@ const Tag_Command kCommands[] = {
      "modelines, one a line. A block that is no whole mode is reported and the\n"
      "exit status is 1.\n",
      RunModelines},
+    {"add-mode", "FILE MONITOR SOURCE", 2, 2, kTimingOptions,
+     "Adds one mode, SOURCE as for the timing command, to MONITOR of FILE: a new\n"
+     "timing block after the file's last block (numbered after the highest block\n"
+     "number), or the existing block equal to it in every number, and a timing\n"
+     "line at the end of the monitor's block. Every other byte of the file stays\n"
+     "as it was. The result must load and bring no new lint error before it\n"
+     "replaces the file; otherwise nothing changes (exit 1).\n",
+     RunAddMode},
 };
 
 static void PrintCommandUsage(FILE *out, const Tag_Command &command) {

@@ -110,4 +110,11 @@ int RunTiming(const Tag_Invocation &call);
 int RunModeline(const Tag_Invocation &call);
 int RunModelines(const Tag_Invocation &call);
 
+// Adding modes to a data file in place (file_edit.cpp): to a monitor of the
+// file, or as a new monitor. Nothing changes unless the result loads and
+// brings no new lint error.
+int AddModesToFile(const std::string &file, const std::string &monitor_name, bool new_monitor,
+                   const std::vector<Tag_Video_Timing> &modes);
+int RunAddMode(const Tag_Invocation &call);
+
 #endif
