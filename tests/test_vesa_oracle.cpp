@@ -291,11 +291,11 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
     std::vector<Job> jobs(requests.size());
     for (size_t i = 0; i < requests.size(); ++i) {
         const Request &q = requests[i];
-        std::string spec = "w=" + std::to_string(q.width) + ",h=" + std::to_string(q.height) +
-                           ",fps=" + std::to_string(q.refresh);
+        std::string argument = "w=" + std::to_string(q.width) + ",h=" + std::to_string(q.height) +
+                               ",fps=" + std::to_string(q.refresh);
         if (c.blanking >= 0)
-            spec += ",rb=" + std::to_string(c.blanking);
-        jobs[i].args = {c.blanking >= 0 ? "--cvt" : "--gtf", spec};
+            argument += ",rb=" + std::to_string(c.blanking);
+        jobs[i].args = {c.blanking >= 0 ? "--cvt" : "--gtf", argument};
     }
     RunAll(&jobs);
     int mismatches = 0;
