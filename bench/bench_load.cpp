@@ -25,6 +25,7 @@
 #include <ini.h>
 
 #include "resdat/resdat.h"
+#include "tools/lint/lint.h"
 
 namespace {
 
@@ -66,6 +67,10 @@ long ProcStatusKb(const char *field) {
     return kb;
 }
 
+void CountFinding(void *context, const Tag_Lint_Finding *) {
+    ++*static_cast<long *>(context);
+}
+
 int CountingHandler(void *user, const char *, const char *, const char *) {
     ++*static_cast<long *>(user);
     return 1;
@@ -75,7 +80,7 @@ struct Result {
     std::string file;
     long bytes;
     long timing_blocks, records;
-    double read_dat, fgets_floor, contract_floor, inih, write_dat, write_floor;
+    double read_dat, fgets_floor, contract_floor, inih, write_dat, write_floor, lint;
     long peak_kb;
 };
 
@@ -196,7 +201,7 @@ long PeakKb(const char *self, const char *file) {
 }
 
 Result Measure(const char *self, const char *file, int runs) {
-    Result r{file, FileSize(file), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Result r{file, FileSize(file), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
     r.fgets_floor = Median(runs, [&] {
         char line[256];
@@ -254,6 +259,18 @@ Result Measure(const char *self, const char *file, int runs) {
     remove(out.c_str());
     ResDatReset();
 
+    // "orvexres lint": the load and every rule on the loaded database.
+    r.lint = Median(runs, [&] {
+        long findings = 0;
+        ResDatReset();
+        auto start = Clock::now();
+        if (!ReadDatFile(file) || !LintDatabase(nullptr, CountFinding, &findings))
+            exit(1);
+        auto end = Clock::now();
+        ResDatReset();
+        return Seconds(start, end);
+    });
+
     r.inih = Median(runs, [&] {
         long pairs = 0;
         auto start = Clock::now();
@@ -290,26 +307,29 @@ int main(int argc, char **argv) {
     }
 
     std::vector<Result> results;
-    printf("%-22s %6s %7s %8s %6s %8s %7s %9s %8s %8s %8s %7s %7s\n", "file", "MB", "blocks",
-           "ReadDat", "MB/s", "rec/s", "fgets", "contract", "inih", "Write", "wfloor", "peakMB",
-           "peak/MB");
+    printf("%-22s %6s %7s %8s %6s %8s %7s %9s %8s %8s %8s %8s %7s %7s\n", "file", "MB", "blocks",
+           "ReadDat", "MB/s", "rec/s", "fgets", "contract", "inih", "Write", "wfloor", "lint",
+           "peakMB", "peak/MB");
     for (int i = first; i < argc; ++i) {
         Result r = Measure(argv[0], argv[i], runs);
         double mb = r.bytes / 1e6;
-        printf("%-22s %6.2f %7ld %8.2f %6.1f %8.3g %7.2f %9.2f %8.2f %8.2f %8.2f %7.2f %7.2f\n",
+        printf("%-22s %6.2f %7ld %8.2f %6.1f %8.3g %7.2f %9.2f %8.2f %8.2f %8.2f %8.2f %7.2f "
+               "%7.2f\n",
                r.file.substr(r.file.size() > 22 ? r.file.size() - 22 : 0).c_str(), mb,
                r.timing_blocks, r.read_dat * 1e3, mb / r.read_dat, r.records / r.read_dat,
                r.fgets_floor * 1e3, r.contract_floor * 1e3, r.inih * 1e3, r.write_dat * 1e3,
-               r.write_floor * 1e3, r.peak_kb / 1024.0, r.peak_kb * 1024.0 / r.bytes);
+               r.write_floor * 1e3, r.lint * 1e3, r.peak_kb / 1024.0, r.peak_kb * 1024.0 / r.bytes);
         fflush(stdout);
         results.push_back(r);
     }
     printf("\ntimes in ms, medians of %d runs each\n", runs);
     for (const Result &r : results)
         printf("%8ld blocks: ReadDatFile / contract floor = %.2f  / fgets = %.2f  / inih = %.2f"
-               "   Write / write floor = %.2f   peak memory / file size = %.2f\n",
+               "   Write / write floor = %.2f   lint / ReadDatFile = %.2f"
+               "   peak memory / file size = %.2f\n",
                r.timing_blocks, r.read_dat / r.contract_floor, r.read_dat / r.fgets_floor,
-               r.read_dat / r.inih, r.write_dat / r.write_floor, r.peak_kb * 1024.0 / r.bytes);
+               r.read_dat / r.inih, r.write_dat / r.write_floor, r.lint / r.read_dat,
+               r.peak_kb * 1024.0 / r.bytes);
     for (size_t i = 1; i < results.size(); ++i)
         printf("growth %ld -> %ld blocks: ReadDatFile x%.2f (blocks x%.1f)\n",
                results[i - 1].timing_blocks, results[i].timing_blocks,

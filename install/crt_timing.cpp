@@ -84,7 +84,7 @@ static bool IsPolaritySlot(int slot) {
 }
 
 // The eight characters after the "=" spell "positive", ignoring case.
-static uint32_t Polarity(const char *value) {
+uint32_t ReadPolaritySlot(const char *value) {
     static const char kPositive[] = "positive";
     for (int i = 0; i < 8; ++i) {
         char c = value[i];
@@ -115,7 +115,7 @@ int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
     for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
         const char *value = fields[slot];
         if (IsPolaritySlot(slot))
-            timingvalue[slot] = Polarity(value);
+            timingvalue[slot] = ReadPolaritySlot(value);
         else if (slot == 0)
             timingvalue[slot] = TextToUnsigned32(value, 16, nullptr);
         else

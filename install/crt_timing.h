@@ -24,6 +24,11 @@ extern uint32_t vref;
 // (at most TIMING_SLOTS; fewer when the block holds fewer "=" signs).
 int FindTimingSlots(const char *timingblock, const char *fields[TIMING_SLOTS]);
 
+// A polarity slot's value as the installer reads it: 1 when the eight
+// characters at field (fewer when the text ends sooner) spell "positive",
+// ignoring case, else 0.
+uint32_t ReadPolaritySlot(const char *field);
+
 // Encode a timing block's text into the fourteen slot values of "CrtTiming".
 // The n-th "=" of the block introduces the n-th field. Slot 0 is read as an
 // unsigned base-16 number, slots 6 and 13 as polarity words (the eight

@@ -3,7 +3,7 @@
 
 #include "timing/internal.h"
 
-const char *const timing_field_keys[kTimingFieldCount] = {
+constexpr const char *const timing_field_keys[kTimingFieldCount] = {
     "hdr", "hsp", "hbp", "had", "hfp", "hco", "hp", "vlr", "vsp", "vbp", "vad", "vfp", "vco", "vp"};
 
 namespace {
@@ -28,9 +28,34 @@ int64_t Tag_Video_Timing::*const count_members[kTimingFieldCount] = {
 
 const int32_t kLineFindingMax = kBlockFindingMax - kTimingFieldCount;
 
-int32_t FindField(std::string_view key) {
+// A key of two or three characters, folded to lower case, as one number, so
+// that a line's key is found with a few comparisons of numbers.
+constexpr uint32_t PackKey(std::string_view key) {
+    uint32_t packed = 0;
+    for (char c : key)
+        packed = packed << 8 | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return packed;
+}
+
+struct Tag_Packed_Keys {
+    uint32_t key[kTimingFieldCount];
+};
+
+constexpr Tag_Packed_Keys PackKeys() {
+    Tag_Packed_Keys packed{};
     for (int32_t field = 0; field < kTimingFieldCount; ++field)
-        if (EqualIgnoringCase(key, timing_field_keys[field]))
+        packed.key[field] = PackKey(timing_field_keys[field]);
+    return packed;
+}
+
+constexpr Tag_Packed_Keys kPackedKeys = PackKeys();
+
+int32_t FindField(std::string_view key) {
+    if (key.size() < 2 || key.size() > 3)
+        return -1;
+    uint32_t packed = PackKey(key);
+    for (int32_t field = 0; field < kTimingFieldCount; ++field)
+        if (packed == kPackedKeys.key[field])
             return field;
     return -1;
 }
@@ -99,7 +124,13 @@ void AddFinding(Tag_Timing_Block_Report *report, int32_t kind, int32_t field, in
 } // namespace
 
 bool ParseTimingBlock(const char *text, Tag_Timing_Block_Report *report) {
-    memset(report, 0, sizeof *report);
+    // Everything but the findings beyond finding_count, which are never read.
+    report->timing = Tag_Video_Timing{};
+    memset(report->fields, 0, sizeof report->fields);
+    report->finding_count = 0;
+    report->dropped_findings = 0;
+    report->line_count = 0;
+    report->complete = false;
     std::string_view rest(text);
     size_t offset = 0;
     while (!rest.empty()) {

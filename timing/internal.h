@@ -35,11 +35,34 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text);
 // buffer is cut short.
 Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
 
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 // The text without leading and trailing blanks (space, tab, carriage return).
-std::string_view TrimBlanks(std::string_view text);
+inline std::string_view TrimBlanks(std::string_view text) {
+    size_t first = 0;
+    size_t end = text.size();
+    while (first < end && IsBlank(text[first]))
+        ++first;
+    while (end > first && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(first, end - first);
+}
+
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 // ASCII letters compared ignoring case.
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
+inline bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
 
 // Read text, all of it, as a decimal number: an optional sign (when
 // allow_sign), digits, and when fraction_digits > 0 an optional "." with

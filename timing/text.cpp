@@ -82,28 +82,6 @@ Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code) {
     return sink;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const char *const blanks = " \t\r";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return std::string_view();
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-static char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
 int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits, int64_t limit,
                     int64_t *value) {
     *value = 0;

@@ -205,7 +205,8 @@ struct Tag_Timing_Block_Report {
     bool complete;            // every field read: the model is whole
 };
 
-// Read a block's text by key into report (overwritten in full). Returns
+// Read a block's text by key into report (every member overwritten, but the
+// entries of findings beyond finding_count, which mean nothing). Returns
 // report->complete: true when each of the fourteen fields was given and read,
 // so the model is whole. Duplicates, unknown keys and lines without "=" do not
 // stop that; they are findings all the same (finding_count is 0 for a clean

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "install/crt_timing.h"
@@ -148,8 +149,8 @@ void CheckSlots(const Tag_Block_Check *check, const Tag_Timing_Block_Report *rep
     int32_t line = 1;
     const char *p = text;
     for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
-        for (; p < slots[slot]; ++p)
-            line += *p == '\n';
+        line += static_cast<int32_t>(std::count(p, slots[slot], '\n'));
+        p = slots[slot];
         slot_line[slot] = line;
     }
     int first = -1;
@@ -170,15 +171,13 @@ void CheckSlots(const Tag_Block_Check *check, const Tag_Timing_Block_Report *rep
              first, timing_field_keys[first], quote, shifted);
         return;
     }
-    uint32_t values[TIMING_SLOTS];
-    EncodeTimingBlock(text, 0, values);
     for (int field : {kFieldHp, kFieldVp}) {
         const Tag_Block_Field &keyed = report->fields[field];
         if (keyed.finding != kBlockFindingNone)
             continue;
         bool positive =
             field == kFieldHp ? report->timing.h_sync_positive : report->timing.v_sync_positive;
-        if ((values[field] != 0) != positive) {
+        if ((ReadPolaritySlot(slots[field]) != 0) != positive) {
             char quote[kQuoteMax + 4];
             QuoteLine(text, static_cast<size_t>(LineStart(text, keyed.line) - text), quote);
             Emit(check, keyed.line, kRuleSlotShift,
