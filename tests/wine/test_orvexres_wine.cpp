@@ -61,6 +61,24 @@ std::vector<Command> Commands() {
          0,
          "OUT.INI",
          "OUT.INI: written monitor=Generic resolution=800x600x60\n"},
+        {"Lint", {"lint", "ORVEXRES.DAT"}, 0, nullptr, "ORVEXRES.DAT: 0 errors, 0 warnings\n"},
+        {"LintRange",
+         {"lint", "ORVEXRES.DAT", "--range", "30-50,50-75,80"},
+         1,
+         nullptr,
+         "ORVEXRES.DAT: 10 errors, 0 warnings\n"},
+        {"TimingCvt", {"timing", "--cvt", "1280x1024x60", "--rb", "2"}, 0, nullptr, "had=1280\n"},
+        {"TimingUnknownDmt", {"timing", "--dmt", "1000x700x60"}, 1, nullptr, ""},
+        {"Modelines",
+         {"modelines", "ORVEXRES.DAT"},
+         0,
+         nullptr,
+         "Modeline \"640x480_72\" 31.500 640 664 704 832 480 489 492 520 -hsync -vsync\n"},
+        {"AddMode",
+         {"add-mode", "ORVEXRES.DAT", "Generic", "--gtf", "1280x1024x85"},
+         0,
+         "ORVEXRES.DAT",
+         "added to monitor Generic: 1 mode"},
         {"FileMissing", {"check", "NONE.DAT"}, 1, nullptr, ""},
         {"ResolutionUnknown", {"show", "ORVEXRES.DAT", "Generic", "1600x1200x60"}, 1, nullptr, ""},
         {"WrongUsage", {"show", "ORVEXRES.DAT"}, 2, nullptr, ""},
@@ -96,7 +114,7 @@ TEST_P(OrvexresUnderWine, SameAsOnLinux) {
     ASSERT_EQ(linux_run.exit_code, c.exit_code) << linux_run.err;
     EXPECT_NE(linux_run.out.find(c.expected_out), std::string::npos) << linux_run.out;
     if (c.exit_code != 0) {
-        EXPECT_FALSE(linux_run.err.empty());
+        EXPECT_FALSE(linux_run.err.empty() && linux_run.out.empty()) << "a refusal says why";
     }
 
     EXPECT_EQ(windows_run.exit_code, linux_run.exit_code) << windows_run.err;

@@ -8,7 +8,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <string>
@@ -143,6 +148,15 @@ void CountErrors(void *context, const Tag_Lint_Finding *finding) {
 size_t LintErrors(Tag_Lint_Finding *first = nullptr) {
     Tag_Error_Count count{0, first};
     return LintDatabase(nullptr, CountErrors, &count) ? count.errors : SIZE_MAX;
+}
+
+// Put the new file in the old one's place in one step.
+bool MoveOver(const std::string &from, const std::string &to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 int Refuse(const std::string &file, const std::string &detail, const std::string &hint) {
@@ -330,7 +344,7 @@ int AddModesToFile(const std::string &file, const std::string &monitor_name, boo
                           kLintRules[first_error.rule].name + "]",
                       "nothing was changed");
     }
-    if (rename(temporary.c_str(), file.c_str()) != 0) {
+    if (!MoveOver(temporary, file)) {
         remove(temporary.c_str());
         Report(file, 0, RES_DAT_ERR_DATA_FILE, "the file cannot be replaced",
                "check that you may write in its directory");
