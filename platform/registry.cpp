@@ -61,19 +61,19 @@ struct HKEY__ {
 
 namespace {
 
-struct RegValue {
+struct Tag_Reg_Value {
     std::string name; // "" is the default value, written as @
     DWORD type;
     std::vector<BYTE> data;
 };
 
-struct RegKey {
+struct Tag_Reg_Key {
     std::string path; // e.g. HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet
-    std::vector<RegValue> values;
+    std::vector<Tag_Reg_Value> values;
 };
 
-struct Hive {
-    std::vector<RegKey> keys; // in file order
+struct Tag_Hive {
+    std::vector<Tag_Reg_Key> keys; // in file order
 };
 
 const char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
@@ -81,30 +81,30 @@ const char kHeader[] = "REGEDIT4";
 const char kEol[] = "\r\n";
 const size_t kMaxLine = 80;
 
-HKEY__ *g_openKeys = nullptr;
+HKEY__ *open_keys = nullptr;
 
 // ---------------------------------------------------------------------------
 // Small helpers
 
-char asciiLower(char c) {
+char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalNoCase(const std::string &a, const std::string &b) {
+bool EqualNoCase(const std::string &a, const std::string &b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
             return false;
     }
     return true;
 }
 
-bool isBlank(char c) {
+bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-int hexDigit(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -114,23 +114,23 @@ int hexDigit(char c) {
     return -1;
 }
 
-std::string trim(const std::string &s) {
+std::string Trim(const std::string &s) {
     size_t b = 0;
     size_t e = s.size();
-    while (b < e && isBlank(s[b]))
+    while (b < e && IsBlank(s[b]))
         ++b;
-    while (e > b && isBlank(s[e - 1]))
+    while (e > b && IsBlank(s[e - 1]))
         --e;
     return s.substr(b, e - b);
 }
 
 // Parses 1 to 8 hex digits, the whole of text.
-bool parseHexNumber(const std::string &text, DWORD &out) {
+bool ParseHexNumber(const std::string &text, DWORD &out) {
     if (text.empty() || text.size() > 8)
         return false;
     DWORD v = 0;
     for (char c : text) {
-        int d = hexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<DWORD>(d);
@@ -139,33 +139,33 @@ bool parseHexNumber(const std::string &text, DWORD &out) {
     return true;
 }
 
-bool isPredefinedRoot(HKEY h) {
+bool IsPredefinedRoot(HKEY h) {
     uintptr_t v = reinterpret_cast<uintptr_t>(h);
     return v >= 0x80000000u && v <= 0x80000006u;
 }
 
-HKEY__ *findOpenKey(HKEY h) {
-    for (HKEY__ *k = g_openKeys; k; k = k->next) {
+HKEY__ *FindOpenKey(HKEY h) {
+    for (HKEY__ *k = open_keys; k; k = k->next) {
         if (k == h)
             return k;
     }
     return nullptr;
 }
 
-const char *hivePath() {
+const char *GetHivePath() {
     const char *p = getenv("ORVEX_REGISTRY");
     return (p && *p) ? p : "registry.reg";
 }
 
 // The file the hive really is: a symbolic link is followed, so that the
 // rename replaces the file it names rather than the link.
-std::string resolvedHivePath() {
-    const char *p = hivePath();
+std::string ResolveHivePath() {
+    const char *p = GetHivePath();
     std::unique_ptr<char, void (*)(void *)> real(realpath(p, nullptr), free);
     return real ? std::string(real.get()) : std::string(p);
 }
 
-std::string directoryOf(const std::string &path) {
+std::string GetDirectory(const std::string &path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
@@ -174,20 +174,25 @@ std::string directoryOf(const std::string &path) {
     return path.substr(0, slash);
 }
 
-struct FileCloser {
+// Closes a file read from when the scope ends.
+struct Tag_File_Closer {
     FILE *f;
-    ~FileCloser() {
+    ~Tag_File_Closer() {
         if (f)
             fclose(f);
     }
 };
+
+// Takes the result of a call whose failure is acceptable, so that dropping it
+// is visible.
+void Tolerate(int /*result*/) {}
 
 // ---------------------------------------------------------------------------
 // Parsing
 
 // Parses a quoted string starting at text[pos] == '"'. Only \\ and \" are
 // escapes. On success pos is just past the closing quote.
-bool parseQuoted(const std::string &text, size_t &pos, std::string &out) {
+bool ParseQuoted(const std::string &text, size_t &pos, std::string &out) {
     if (pos >= text.size() || text[pos] != '"')
         return false;
     out.clear();
@@ -214,20 +219,20 @@ bool parseQuoted(const std::string &text, size_t &pos, std::string &out) {
 
 // Parses a comma-separated list of bytes, each one or two hex digits, blanks
 // allowed around the commas. An empty list is zero bytes.
-bool parseHexList(const std::string &text, std::vector<BYTE> &out) {
+bool ParseHexList(const std::string &text, std::vector<BYTE> &out) {
     out.clear();
-    std::string all = trim(text);
+    std::string all = Trim(text);
     if (all.empty())
         return true;
     size_t pos = 0;
     for (;;) {
         size_t comma = all.find(',', pos);
         std::string item =
-            trim(all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+            Trim(all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
         if (item.empty() || item.size() > 2)
             return false;
-        int hi = hexDigit(item[0]);
-        int lo = item.size() == 2 ? hexDigit(item[1]) : 0;
+        int hi = HexDigitValue(item[0]);
+        int lo = item.size() == 2 ? HexDigitValue(item[1]) : 0;
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(static_cast<BYTE>(item.size() == 2 ? (hi << 4) | lo : hi));
@@ -237,20 +242,21 @@ bool parseHexList(const std::string &text, std::vector<BYTE> &out) {
     }
 }
 
-void setValue(RegKey &key, const std::string &name, DWORD type, const std::vector<BYTE> &data) {
-    for (RegValue &v : key.values) {
-        if (equalNoCase(v.name, name)) {
+void StoreValue(Tag_Reg_Key &key, const std::string &name, DWORD type,
+                const std::vector<BYTE> &data) {
+    for (Tag_Reg_Value &v : key.values) {
+        if (EqualNoCase(v.name, name)) {
             v.type = type;
             v.data = data;
             return;
         }
     }
-    key.values.push_back(RegValue{name, type, data});
+    key.values.push_back(Tag_Reg_Value{name, type, data});
 }
 
-RegKey *findKey(Hive &hive, const std::string &path) {
-    for (RegKey &k : hive.keys) {
-        if (equalNoCase(k.path, path))
+Tag_Reg_Key *FindKey(Tag_Hive &hive, const std::string &path) {
+    for (Tag_Reg_Key &k : hive.keys) {
+        if (EqualNoCase(k.path, path))
             return &k;
     }
     return nullptr;
@@ -258,21 +264,21 @@ RegKey *findKey(Hive &hive, const std::string &path) {
 
 // Parses one value line (already trimmed). A hex list ending in a backslash
 // continues on the next lines, which are consumed from lines[next...].
-bool parseValueLine(const std::string &line, const std::vector<std::string> &lines, size_t &next,
-                    RegKey &key) {
+bool ParseValueLine(const std::string &line, const std::vector<std::string> &lines, size_t &next,
+                    Tag_Reg_Key &key) {
     std::string name;
     size_t pos = 0;
     if (line[0] == '@') {
         pos = 1;
-    } else if (!parseQuoted(line, pos, name)) {
+    } else if (!ParseQuoted(line, pos, name)) {
         return false;
     }
-    while (pos < line.size() && isBlank(line[pos]))
+    while (pos < line.size() && IsBlank(line[pos]))
         ++pos;
     if (pos >= line.size() || line[pos] != '=')
         return false;
     ++pos;
-    while (pos < line.size() && isBlank(line[pos]))
+    while (pos < line.size() && IsBlank(line[pos]))
         ++pos;
     std::string rest = line.substr(pos);
 
@@ -281,14 +287,14 @@ bool parseValueLine(const std::string &line, const std::vector<std::string> &lin
     if (!rest.empty() && rest[0] == '"') {
         std::string text;
         size_t end = 0;
-        if (!parseQuoted(rest, end, text) || !trim(rest.substr(end)).empty())
+        if (!ParseQuoted(rest, end, text) || !Trim(rest.substr(end)).empty())
             return false;
         data.assign(text.begin(), text.end());
         data.push_back(0);
         type = REG_SZ;
     } else if (rest.compare(0, 6, "dword:") == 0) {
         DWORD v = 0;
-        if (!parseHexNumber(trim(rest.substr(6)), v))
+        if (!ParseHexNumber(Trim(rest.substr(6)), v))
             return false;
         for (int i = 0; i < 4; ++i)
             data.push_back(static_cast<BYTE>(v >> (8 * i)));
@@ -299,29 +305,29 @@ bool parseValueLine(const std::string &line, const std::vector<std::string> &lin
         if (p < rest.size() && rest[p] == '(') {
             size_t close = rest.find(')', p);
             if (close == std::string::npos ||
-                !parseHexNumber(rest.substr(p + 1, close - p - 1), type))
+                !ParseHexNumber(rest.substr(p + 1, close - p - 1), type))
                 return false;
             p = close + 1;
         }
         if (p >= rest.size() || rest[p] != ':')
             return false;
-        std::string list = trim(rest.substr(p + 1));
+        std::string list = Trim(rest.substr(p + 1));
         while (!list.empty() && list.back() == '\\') {
             list.pop_back();
             if (next >= lines.size())
                 return false; // continuation at the end of the file
-            list += trim(lines[next++]);
+            list += Trim(lines[next++]);
         }
-        if (!parseHexList(list, data))
+        if (!ParseHexList(list, data))
             return false;
     } else {
         return false;
     }
-    setValue(key, name, type, data);
+    StoreValue(key, name, type, data);
     return true;
 }
 
-bool parseHive(const std::string &raw, Hive &hive) {
+bool ParseHive(const std::string &raw, Tag_Hive &hive) {
     hive.keys.clear();
     std::string text = raw;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -339,38 +345,38 @@ bool parseHive(const std::string &raw, Hive &hive) {
         start = lf == std::string::npos ? text.size() : lf + 1;
     }
 
-    if (lines.empty() || trim(lines[0]) != kHeader)
+    if (lines.empty() || Trim(lines[0]) != kHeader)
         return false;
 
-    RegKey *current = nullptr;
+    Tag_Reg_Key *current = nullptr;
     size_t next = 1;
     while (next < lines.size()) {
-        std::string line = trim(lines[next++]);
+        std::string line = Trim(lines[next++]);
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
             if (line.size() < 3 || line.back() != ']' || line[1] == '-')
                 return false; // key removal ("[-...]") is not supported
             std::string path = line.substr(1, line.size() - 2);
-            current = findKey(hive, path);
+            current = FindKey(hive, path);
             if (!current) {
-                hive.keys.push_back(RegKey{path, {}});
+                hive.keys.push_back(Tag_Reg_Key{path, {}});
                 current = &hive.keys.back();
             }
             continue;
         }
         if (!current || (line[0] != '"' && line[0] != '@'))
             return false;
-        if (!parseValueLine(line, lines, next, *current))
+        if (!ParseValueLine(line, lines, next, *current))
             return false;
     }
     return true;
 }
 
 // Reads and parses the hive file.
-LONG loadHive(Hive &hive) {
-    FileCloser fc{fopen(hivePath(), "rb")};
-    if (!fc.f) {
+LONG LoadHive(Tag_Hive &hive) {
+    Tag_File_Closer file{fopen(GetHivePath(), "rb")};
+    if (!file.f) {
         if (errno == ENOENT || errno == ENOTDIR)
             return ERROR_FILE_NOT_FOUND;
         if (errno == EACCES || errno == EPERM)
@@ -380,17 +386,17 @@ LONG loadHive(Hive &hive) {
     std::string text;
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, fc.f)) > 0)
+    while ((n = fread(buf, 1, sizeof buf, file.f)) > 0)
         text.append(buf, n);
-    if (ferror(fc.f))
+    if (ferror(file.f))
         return ERROR_BADDB;
-    return parseHive(text, hive) ? ERROR_SUCCESS : ERROR_BADDB;
+    return ParseHive(text, hive) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 // ---------------------------------------------------------------------------
 // Writing
 
-void appendQuoted(std::string &out, const std::string &s) {
+void AppendQuoted(std::string &out, const std::string &s) {
     out += '"';
     for (char c : s) {
         if (c == '\\' || c == '"')
@@ -402,7 +408,7 @@ void appendQuoted(std::string &out, const std::string &s) {
 
 // A REG_SZ is written as a quoted string only when that gives back exactly
 // its bytes: a text, NUL-terminated, with no other NUL and no line break.
-bool isPlainString(const std::vector<BYTE> &data) {
+bool IsPlainString(const std::vector<BYTE> &data) {
     if (data.empty() || data.back() != 0)
         return false;
     for (size_t i = 0; i + 1 < data.size(); ++i) {
@@ -412,7 +418,7 @@ bool isPlainString(const std::vector<BYTE> &data) {
     return true;
 }
 
-void appendHexList(std::string &out, std::string line, const std::vector<BYTE> &data) {
+void AppendHexList(std::string &out, std::string line, const std::vector<BYTE> &data) {
     static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < data.size(); ++i) {
         std::string item;
@@ -433,16 +439,16 @@ void appendHexList(std::string &out, std::string line, const std::vector<BYTE> &
     out += kEol;
 }
 
-void appendValue(std::string &out, const RegValue &v) {
+void AppendValue(std::string &out, const Tag_Reg_Value &v) {
     std::string line;
     if (v.name.empty())
         line = "@";
     else
-        appendQuoted(line, v.name);
+        AppendQuoted(line, v.name);
     line += '=';
 
-    if (v.type == REG_SZ && isPlainString(v.data)) {
-        appendQuoted(line, std::string(v.data.begin(), v.data.end() - 1));
+    if (v.type == REG_SZ && IsPlainString(v.data)) {
+        AppendQuoted(line, std::string(v.data.begin(), v.data.end() - 1));
         out += line;
         out += kEol;
     } else if (v.type == REG_DWORD && v.data.size() == 4) {
@@ -461,27 +467,27 @@ void appendValue(std::string &out, const RegValue &v) {
             snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(v.type));
             line += tag;
         }
-        appendHexList(out, line, v.data);
+        AppendHexList(out, line, v.data);
     }
 }
 
-std::string serialiseHive(const Hive &hive) {
+std::string SerialiseHive(const Tag_Hive &hive) {
     std::string out = kHeader;
     out += kEol;
     out += kEol;
-    for (const RegKey &k : hive.keys) {
+    for (const Tag_Reg_Key &k : hive.keys) {
         out += '[';
         out += k.path;
         out += ']';
         out += kEol;
-        for (const RegValue &v : k.values)
-            appendValue(out, v);
+        for (const Tag_Reg_Value &v : k.values)
+            AppendValue(out, v);
         out += kEol;
     }
     return out;
 }
 
-LONG writeErrorFor(int err) {
+LONG MapWriteError(int err) {
     if (err == EACCES || err == EPERM || err == EROFS)
         return ERROR_ACCESS_DENIED;
     return ERROR_WRITE_FAULT;
@@ -489,36 +495,34 @@ LONG writeErrorFor(int err) {
 
 // Writes the whole hive to a temporary file beside it and renames that over
 // the hive. On failure the temporary is removed and the hive is untouched.
-LONG saveHive(const Hive &hive) {
-    std::string text = serialiseHive(hive);
-    std::string target = resolvedHivePath();
+LONG SaveHive(const Tag_Hive &hive) {
+    std::string text = SerialiseHive(hive);
+    std::string target = ResolveHivePath();
     std::string tmp = target + ".tmp." + std::to_string(static_cast<long>(getpid()));
     // Everything that allocates is done before the temporary exists, so an
     // allocation failure cannot leave it behind or follow a finished rename.
-    std::string directory = directoryOf(target);
+    std::string directory = GetDirectory(target);
 
     struct stat st;
-    bool haveOld = stat(target.c_str(), &st) == 0;
+    bool have_old = stat(target.c_str(), &st) == 0;
 
     int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        return writeErrorFor(errno);
-    if (haveOld) {
-        // Keep the hive's mode and, where allowed, its owner.
-        if (fchmod(fd, st.st_mode & 07777) != 0) {
-            // Best effort: the umask-limited mode is acceptable.
-        }
-        if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
-            fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Best effort: an unprivileged writer keeps its own ownership.
-        }
+        return MapWriteError(errno);
+    if (have_old) {
+        // Keep the hive's mode and, where allowed, its owner. Both are best
+        // effort: the umask-limited mode is acceptable, and an unprivileged
+        // writer keeps its own ownership.
+        Tolerate(fchmod(fd, st.st_mode & 07777));
+        if (st.st_uid != geteuid() || st.st_gid != getegid())
+            Tolerate(fchown(fd, st.st_uid, st.st_gid));
     }
     FILE *f = fdopen(fd, "wb");
     if (!f) {
         int err = errno;
         close(fd);
         unlink(tmp.c_str());
-        return writeErrorFor(err);
+        return MapWriteError(err);
     }
     int err = 0;
     errno = 0;
@@ -531,40 +535,38 @@ LONG saveHive(const Hive &hive) {
         err = errno;
     if (err != 0) {
         unlink(tmp.c_str());
-        return writeErrorFor(err);
+        return MapWriteError(err);
     }
 
     // Make the rename itself durable. A directory that cannot be opened or
     // synced does not undo a write that has already replaced the hive.
     int dfd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
-        if (fsync(dfd) != 0) {
-            // See above.
-        }
+        Tolerate(fsync(dfd));
         close(dfd);
     }
     return ERROR_SUCCESS;
 }
 
 // Loads the hive and finds the key an open handle refers to.
-LONG loadKeyOf(const HKEY__ *k, Hive &hive, RegKey *&key) {
-    LONG rc = loadHive(hive);
+LONG LoadKeyOf(const HKEY__ *k, Tag_Hive &hive, Tag_Reg_Key *&key) {
+    LONG rc = LoadHive(hive);
     if (rc == ERROR_FILE_NOT_FOUND)
         return ERROR_KEY_DELETED; // the hive was there when the key was opened
     if (rc != ERROR_SUCCESS)
         return rc;
-    key = findKey(hive, k->path);
+    key = FindKey(hive, k->path);
     return key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
-std::string valueName(LPCSTR name) {
+std::string MakeValueName(LPCSTR name) {
     return name ? std::string(name) : std::string();
 }
 
 // ---------------------------------------------------------------------------
 // The services
 
-LONG openKey(HKEY root, LPCSTR subKey, REGSAM sam, PHKEY result) {
+LONG OpenKey(HKEY root, LPCSTR sub_key, REGSAM sam, PHKEY result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -572,85 +574,85 @@ LONG openKey(HKEY root, LPCSTR subKey, REGSAM sam, PHKEY result) {
     std::string path;
     if (root == HKEY_LOCAL_MACHINE) {
         path = kLocalMachine;
-    } else if (HKEY__ *parent = findOpenKey(root)) {
+    } else if (HKEY__ *parent = FindOpenKey(root)) {
         path = parent->path;
-    } else if (isPredefinedRoot(root)) {
+    } else if (IsPredefinedRoot(root)) {
         return ERROR_FILE_NOT_FOUND; // only the local-machine hive is kept
     } else {
         return ERROR_INVALID_HANDLE;
     }
-    if (subKey && *subKey) {
+    if (sub_key && *sub_key) {
         path += '\\';
-        path += subKey;
+        path += sub_key;
     }
 
-    Hive hive;
-    LONG rc = loadHive(hive);
+    Tag_Hive hive;
+    LONG rc = LoadHive(hive);
     if (rc != ERROR_SUCCESS)
         return rc;
-    RegKey *key = findKey(hive, path);
+    Tag_Reg_Key *key = FindKey(hive, path);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
 
     if (sam & KEY_SET_VALUE) {
         // A change replaces the file by a rename, so both the file and its
         // directory must be writable.
-        std::string target = resolvedHivePath();
-        if (access(target.c_str(), W_OK) != 0 || access(directoryOf(target).c_str(), W_OK) != 0)
+        std::string target = ResolveHivePath();
+        if (access(target.c_str(), W_OK) != 0 || access(GetDirectory(target).c_str(), W_OK) != 0)
             return ERROR_ACCESS_DENIED;
     }
 
     // The handle records the path as the hive spells it.
-    std::string keyPath = key->path;
-    HKEY__ *k = new (std::nothrow) HKEY__{g_openKeys, std::move(keyPath), sam};
+    std::string key_path = key->path;
+    HKEY__ *k = new (std::nothrow) HKEY__{open_keys, std::move(key_path), sam};
     if (!k)
         return ERROR_OUTOFMEMORY;
-    g_openKeys = k;
+    open_keys = k;
     *result = k;
     return ERROR_SUCCESS;
 }
 
-LONG setValueEx(HKEY h, LPCSTR name, DWORD type, const BYTE *data, DWORD size) {
-    HKEY__ *k = findOpenKey(h);
+LONG SetValue(HKEY h, LPCSTR name, DWORD type, const BYTE *data, DWORD size) {
+    HKEY__ *k = FindOpenKey(h);
     if (!k)
-        return isPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
+        return IsPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_SET_VALUE))
         return ERROR_ACCESS_DENIED;
     if (!data && size != 0)
         return ERROR_INVALID_PARAMETER;
-    std::string n = valueName(name);
+    std::string n = MakeValueName(name);
     if (n.find_first_of("\r\n") != std::string::npos)
         return ERROR_INVALID_PARAMETER; // a line break cannot be written in a name
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
     if (rc != ERROR_SUCCESS)
         return rc;
     std::vector<BYTE> bytes;
     if (size)
         bytes.assign(data, data + size);
-    setValue(*key, n, type, bytes);
-    return saveHive(hive);
+    StoreValue(*key, n, type, bytes);
+    return SaveHive(hive);
 }
 
-LONG queryValueEx(HKEY h, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-    HKEY__ *k = findOpenKey(h);
+LONG QueryValue(HKEY h, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    HKEY__ *k = FindOpenKey(h);
     if (!k)
-        return isPredefinedRoot(h) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
+        return IsPredefinedRoot(h) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
     if (reserved || (data && !size))
         return ERROR_INVALID_PARAMETER;
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    std::string n = valueName(name);
-    for (const RegValue &v : key->values) {
-        if (!equalNoCase(v.name, n))
+    std::string n = MakeValueName(name);
+    for (const Tag_Reg_Value &v : key->values) {
+        if (!EqualNoCase(v.name, n))
             continue;
         if (type)
             *type = v.type;
@@ -672,84 +674,70 @@ LONG queryValueEx(HKEY h, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE da
     return ERROR_FILE_NOT_FOUND;
 }
 
-LONG deleteValue(HKEY h, LPCSTR name) {
-    HKEY__ *k = findOpenKey(h);
+LONG DeleteValue(HKEY h, LPCSTR name) {
+    HKEY__ *k = FindOpenKey(h);
     if (!k)
-        return isPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
+        return IsPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_SET_VALUE))
         return ERROR_ACCESS_DENIED;
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    std::string n = valueName(name);
+    std::string n = MakeValueName(name);
     for (size_t i = 0; i < key->values.size(); ++i) {
-        if (equalNoCase(key->values[i].name, n)) {
+        if (EqualNoCase(key->values[i].name, n)) {
             key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(i));
-            return saveHive(hive);
+            return SaveHive(hive);
         }
     }
     return ERROR_FILE_NOT_FOUND;
 }
 
+// ---------------------------------------------------------------------------
+// The Win32 entry points. Inside the module the standard containers report an
+// allocation failure by throwing; RunGuarded is the one place where that ends,
+// as ERROR_OUTOFMEMORY, so no exception leaves the layer.
+
+template <typename Call> LONG RunGuarded(Call call) noexcept {
+    try {
+        return call();
+    } catch (const std::bad_alloc &) {
+        return ERROR_OUTOFMEMORY;
+    } catch (const std::length_error &) {
+        return ERROR_OUTOFMEMORY; // a size beyond what a string or vector can hold
+    }
+}
+
 } // namespace
 
-// ---------------------------------------------------------------------------
-// The Win32 entry points. Allocation failure inside the module ends here as
-// ERROR_OUTOFMEMORY; no exception leaves the layer.
-
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
-                   PHKEY phkResult) {
-    try {
-        return openKey(hKey, lpSubKey, samDesired, phkResult);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD /*options*/, REGSAM sam_desired, PHKEY result) {
+    return RunGuarded([&] { return OpenKey(key, sub_key, sam_desired, result); });
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwType,
-                    const BYTE *lpData, DWORD cbData) {
-    try {
-        return setValueEx(hKey, lpValueName, dwType, lpData, cbData);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegSetValueExA(HKEY key, LPCSTR value_name, DWORD /*reserved*/, DWORD type, const BYTE *data,
+                    DWORD size) {
+    return RunGuarded([&] { return SetValue(key, value_name, type, data, size); });
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                      LPBYTE lpData, LPDWORD lpcbData) {
-    try {
-        return queryValueEx(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size) {
+    return RunGuarded([&] { return QueryValue(key, value_name, reserved, type, data, size); });
 }
 
-LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    try {
-        return deleteValue(hKey, lpValueName);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegDeleteValueA(HKEY key, LPCSTR value_name) {
+    return RunGuarded([&] { return DeleteValue(key, value_name); });
 }
 
-LONG RegCloseKey(HKEY hKey) {
-    if (isPredefinedRoot(hKey))
+LONG RegCloseKey(HKEY key) {
+    if (IsPredefinedRoot(key))
         return ERROR_SUCCESS;
-    for (HKEY__ **p = &g_openKeys; *p; p = &(*p)->next) {
-        if (*p == hKey) {
-            *p = hKey->next;
-            delete hKey;
+    for (HKEY__ **p = &open_keys; *p; p = &(*p)->next) {
+        if (*p == key) {
+            *p = key->next;
+            delete key;
             return ERROR_SUCCESS;
         }
     }
