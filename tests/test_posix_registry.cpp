@@ -1,9 +1,12 @@
-// The POSIX platform layer: the registry kept in a REGEDIT4 file, and the
-// small Win32 services (message box, formatting, system directory).
+// The POSIX registry stand-in: the local-machine hive kept in a REGEDIT4
+// file (platform/registry.cpp).
 
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
+
+#include "support/failmalloc.h"
+#include "support/testutil.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -26,31 +29,13 @@
 #include <string>
 #include <vector>
 
-// Allocation failure inside the layer: the program's operator new is
-// replaced so that a test can make the nth allocation from now throw. The
-// C library's malloc, which the wrapped malloc of the test support sees, is
-// not what the layer's strings and vectors use.
-namespace {
-long g_newCountdown = 0; // 0: off, n: the nth allocation from now fails
-long g_newFailures = 0;
-
-void armNewFailure(long nth) {
-    g_newFailures = 0;
-    g_newCountdown = nth;
-}
-
-// Disarms; tells whether an allocation was refused.
-bool disarmNewFailure() {
-    g_newCountdown = 0;
-    return g_newFailures > 0;
-}
-} // namespace
-
+// Allocation failure inside the layer: the layer's strings and vectors get
+// their memory from operator new, which the C++ library would take from a
+// malloc the link-time wrapper of the test support (failmalloc.h) does not
+// see. The program's operator new is therefore a plain malloc-based one of
+// this file, whose malloc is the wrapped one: arming the wrapper makes the nth
+// allocation of the layer fail, and operator new turns that into bad_alloc.
 void *operator new(std::size_t size) {
-    if (g_newCountdown > 0 && --g_newCountdown == 0) {
-        ++g_newFailures;
-        throw std::bad_alloc();
-    }
     void *p = malloc(size ? size : 1);
     if (!p)
         throw std::bad_alloc();
@@ -60,37 +45,33 @@ void *operator new[](std::size_t size) {
     return operator new(size);
 }
 void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
-    try {
-        return operator new(size);
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
+    return malloc(size ? size : 1);
 }
 void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept {
     return operator new(size, tag);
 }
 // Out of line, so that the compiler does not pair a new expression with the
 // free() here and warn about a mismatch: they belong together.
-static __attribute__((noinline)) void releaseBlock(void *p) noexcept {
+static __attribute__((noinline)) void ReleaseBlock(void *p) noexcept {
     free(p);
 }
 void operator delete(void *p) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 void operator delete[](void *p) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 void operator delete(void *p, std::size_t) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 void operator delete[](void *p, std::size_t) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 void operator delete(void *p, const std::nothrow_t &) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 void operator delete[](void *p, const std::nothrow_t &) noexcept {
-    releaseBlock(p);
+    ReleaseBlock(p);
 }
 
 namespace {
@@ -109,22 +90,22 @@ using Bytes = std::vector<BYTE>;
 // ---------------------------------------------------------------------------
 // Values
 
-Bytes sz(const std::string &text) {
+Bytes MakeSz(const std::string &text) {
     Bytes b(text.begin(), text.end());
     b.push_back(0);
     return b;
 }
 
-Bytes dw(DWORD v) {
+Bytes MakeDword(DWORD v) {
     return Bytes{static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
                  static_cast<BYTE>(v >> 24)};
 }
 
-Bytes raw(const std::string &s) {
+Bytes MakeRaw(const std::string &s) {
     return Bytes(s.begin(), s.end());
 }
 
-LONG setValue(HKEY h, const char *name, DWORD type, const Bytes &data) {
+LONG SetRegValue(HKEY h, const char *name, DWORD type, const Bytes &data) {
     return RegSetValueExA(h, name, 0, type, data.empty() ? nullptr : data.data(),
                           static_cast<DWORD>(data.size()));
 }
@@ -132,7 +113,7 @@ LONG setValue(HKEY h, const char *name, DWORD type, const Bytes &data) {
 // Checks that the value exists with exactly this type and these bytes: both
 // through a size query and through a read into a larger, sentinel-filled
 // buffer, of which nothing past the value may be written.
-void expectValue(const char *file, int line, HKEY h, const char *name, DWORD type,
+void ExpectValue(const char *file, int line, HKEY h, const char *name, DWORD type,
                  const Bytes &want) {
     testing::ScopedTrace trace(
         file, line, std::string("value ") + (name ? '"' + std::string(name) + '"' : "@"));
@@ -154,43 +135,21 @@ void expectValue(const char *file, int line, HKEY h, const char *name, DWORD typ
         EXPECT_EQ(sentinel, buf[i]) << "byte " << i << " written past the value";
 }
 
-#define EXPECT_REG_VALUE(h, name, type, bytes) expectValue(__FILE__, __LINE__, h, name, type, bytes)
+#define EXPECT_REG_VALUE(h, name, type, bytes) ExpectValue(__FILE__, __LINE__, h, name, type, bytes)
 
-void expectNoValue(const char *file, int line, HKEY h, const char *name) {
+void ExpectNoValue(const char *file, int line, HKEY h, const char *name) {
     testing::ScopedTrace trace(file, line, std::string("value ") + (name ? name : "@"));
     DWORD size = 0;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(h, name, nullptr, nullptr, nullptr, &size));
 }
 
-#define EXPECT_NO_REG_VALUE(h, name) expectNoValue(__FILE__, __LINE__, h, name)
+#define EXPECT_NO_REG_VALUE(h, name) ExpectNoValue(__FILE__, __LINE__, h, name)
 
 // ---------------------------------------------------------------------------
 // Files
 
-std::string readFile(const std::string &path) {
-    std::string text;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) {
-        ADD_FAILURE() << "cannot read " << path << ": " << strerror(errno);
-        return text;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    fclose(f);
-    return text;
-}
-
-void writeFile(const std::string &path, const std::string &text) {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, f) << path << ": " << strerror(errno);
-    ASSERT_EQ(text.size(), fwrite(text.data(), 1, text.size(), f));
-    ASSERT_EQ(0, fclose(f));
-}
-
 // Joins lines, each followed by eol.
-std::string joinLines(std::initializer_list<std::string> lines, const char *eol = "\r\n") {
+std::string JoinLines(std::initializer_list<std::string> lines, const char *eol = "\r\n") {
     std::string out;
     for (const std::string &l : lines) {
         out += l;
@@ -199,7 +158,7 @@ std::string joinLines(std::initializer_list<std::string> lines, const char *eol 
     return out;
 }
 
-std::vector<std::string> listDir(const std::string &dir) {
+std::vector<std::string> ListDirectory(const std::string &dir) {
     std::vector<std::string> names;
     DIR *d = opendir(dir.c_str());
     if (!d)
@@ -213,7 +172,7 @@ std::vector<std::string> listDir(const std::string &dir) {
     return names;
 }
 
-int removeEntry(const char *path, const struct stat *, int, struct FTW *) {
+int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
     return remove(path);
 }
 
@@ -229,7 +188,7 @@ struct ChildResult {
 
 const long kCannotDrop = -77;
 
-ChildResult runInChild(bool dropPrivileges, const std::function<std::vector<long>()> &check) {
+ChildResult RunInChild(bool drop_privileges, const std::function<std::vector<long>()> &check) {
     ChildResult result;
     int fds[2];
     if (pipe(fds) != 0) {
@@ -247,7 +206,7 @@ ChildResult runInChild(bool dropPrivileges, const std::function<std::vector<long
     if (pid == 0) {
         close(fds[0]);
         std::vector<long> out;
-        if (dropPrivileges && geteuid() == 0 &&
+        if (drop_privileges && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
             out.push_back(kCannotDrop);
         } else {
@@ -294,38 +253,38 @@ class RegistryTest : public testing::Test {
         hive_ = dir_ + "/registry.reg";
 
         const char *old = getenv("ORVEX_REGISTRY");
-        hadOldHive_ = old != nullptr;
+        had_old_hive_ = old != nullptr;
         if (old)
-            oldHive_ = old;
+            old_hive_ = old;
         setenv("ORVEX_REGISTRY", hive_.c_str(), 1);
     }
 
     void TearDown() override {
-        if (hadOldHive_)
-            setenv("ORVEX_REGISTRY", oldHive_.c_str(), 1);
+        if (had_old_hive_)
+            setenv("ORVEX_REGISTRY", old_hive_.c_str(), 1);
         else
             unsetenv("ORVEX_REGISTRY");
         if (!dir_.empty()) {
             chmod(dir_.c_str(), 0755);
-            nftw(dir_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+            nftw(dir_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
         }
     }
 
     // A hive with the device key and a second, empty key before it.
-    void writeDeviceHive() {
-        writeFile(hive_, joinLines({"REGEDIT4", "", kOtherSection, "", kDeviceSection, ""}));
+    void WriteDeviceHive() {
+        WriteBytes(hive_, JoinLines({"REGEDIT4", "", kOtherSection, "", kDeviceSection, ""}));
     }
 
-    HKEY open(const char *subKey, REGSAM sam) {
+    HKEY Open(const char *sub_key, REGSAM sam) {
         HKEY h = nullptr;
-        LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, sam, &h);
-        EXPECT_EQ(ERROR_SUCCESS, rc) << "opening " << subKey;
+        LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub_key, 0, sam, &h);
+        EXPECT_EQ(ERROR_SUCCESS, rc) << "opening " << sub_key;
         return rc == ERROR_SUCCESS ? h : nullptr;
     }
 
-    LONG openRc(const char *subKey, REGSAM sam) {
+    LONG OpenStatus(const char *sub_key, REGSAM sam) {
         HKEY h = nullptr;
-        LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, sam, &h);
+        LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub_key, 0, sam, &h);
         if (rc == ERROR_SUCCESS)
             RegCloseKey(h);
         else
@@ -334,7 +293,7 @@ class RegistryTest : public testing::Test {
     }
 
     // Makes path owned by the account the unprivileged checks run as.
-    void giveToChild(const std::string &path) {
+    void GiveToChild(const std::string &path) {
         if (geteuid() == 0) {
             ASSERT_EQ(0, chown(path.c_str(), kNobody, kNobody)) << path;
         }
@@ -342,8 +301,8 @@ class RegistryTest : public testing::Test {
 
     std::string dir_;
     std::string hive_;
-    bool hadOldHive_ = false;
-    std::string oldHive_;
+    bool had_old_hive_ = false;
+    std::string old_hive_;
 };
 
 class RegistryRoundTrip : public RegistryTest {};
@@ -358,148 +317,149 @@ const REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE;
 // Values go to the file and come back unchanged.
 
 TEST_F(RegistryRoundTrip, DwordStringAndBinaryComeBackThroughTheFile) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     const Bytes blob{0x25, 0x00, 0x00, 0x00, 0xff, 0x80};
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "DefaultSettings.XResolution", REG_DWORD, dw(0x1e)));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "InstalledDisplayDrivers", REG_SZ, sz("k5300")));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Timings", REG_BINARY, blob));
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRegValue(h, "DefaultSettings.XResolution", REG_DWORD, MakeDword(0x1e)));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "InstalledDisplayDrivers", REG_SZ, MakeSz("k5300")));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Timings", REG_BINARY, blob));
 
-    EXPECT_REG_VALUE(h, "DefaultSettings.XResolution", REG_DWORD, dw(0x1e));
-    EXPECT_REG_VALUE(h, "InstalledDisplayDrivers", REG_SZ, sz("k5300"));
+    EXPECT_REG_VALUE(h, "DefaultSettings.XResolution", REG_DWORD, MakeDword(0x1e));
+    EXPECT_REG_VALUE(h, "InstalledDisplayDrivers", REG_SZ, MakeSz("k5300"));
     EXPECT_REG_VALUE(h, "Timings", REG_BINARY, blob);
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(h));
 
     // A fresh handle reads what the file holds.
-    HKEY again = open(kDevice, KEY_QUERY_VALUE);
+    HKEY again = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, again);
-    EXPECT_REG_VALUE(again, "DefaultSettings.XResolution", REG_DWORD, dw(0x1e));
-    EXPECT_REG_VALUE(again, "InstalledDisplayDrivers", REG_SZ, sz("k5300"));
+    EXPECT_REG_VALUE(again, "DefaultSettings.XResolution", REG_DWORD, MakeDword(0x1e));
+    EXPECT_REG_VALUE(again, "InstalledDisplayDrivers", REG_SZ, MakeSz("k5300"));
     EXPECT_REG_VALUE(again, "Timings", REG_BINARY, blob);
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(again));
 
     // Nothing but the hive is left in its directory.
-    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, listDir(dir_));
+    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir_));
 }
 
 TEST_F(RegistryRoundTrip, ReplacingAValueKeepsOnlyTheNewTypeAndBytes) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Mode", REG_SZ, sz("a rather long text value")));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Mode", REG_DWORD, dw(7)));
-    EXPECT_REG_VALUE(h, "Mode", REG_DWORD, dw(7));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Mode", REG_BINARY, Bytes{}));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Mode", REG_SZ, MakeSz("a rather long text value")));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Mode", REG_DWORD, MakeDword(7)));
+    EXPECT_REG_VALUE(h, "Mode", REG_DWORD, MakeDword(7));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Mode", REG_BINARY, Bytes{}));
     EXPECT_REG_VALUE(h, "Mode", REG_BINARY, Bytes{});
     RegCloseKey(h);
 }
 
 TEST_F(RegistryRoundTrip, DefaultValueIsNamedByNullOrEmptyName) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, nullptr, REG_SZ, sz("Orvex K5300")));
-    EXPECT_REG_VALUE(h, "", REG_SZ, sz("Orvex K5300"));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "", REG_SZ, sz("replaced")));
-    EXPECT_REG_VALUE(h, nullptr, REG_SZ, sz("replaced"));
-    EXPECT_NE(std::string::npos, readFile(hive_).find("\r\n@=\"replaced\"\r\n"));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, nullptr, REG_SZ, MakeSz("Orvex K5300")));
+    EXPECT_REG_VALUE(h, "", REG_SZ, MakeSz("Orvex K5300"));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "", REG_SZ, MakeSz("replaced")));
+    EXPECT_REG_VALUE(h, nullptr, REG_SZ, MakeSz("replaced"));
+    EXPECT_NE(std::string::npos, ReadBytes(hive_).find("\r\n@=\"replaced\"\r\n"));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(h, nullptr));
     EXPECT_NO_REG_VALUE(h, "");
     RegCloseKey(h);
 }
 
 TEST_F(RegistryRoundTrip, EscapedCharactersSurvive) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     const std::string text = "C:\\WINNT\\\"quoted\"\\ end\\";
     const char *name = "name \\with\\ \"quotes\"";
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, name, REG_SZ, sz(text)));
-    EXPECT_NE(
-        std::string::npos,
-        readFile(hive_).find("\"name \\\\with\\\\ "
-                             "\\\"quotes\\\"\"=\"C:\\\\WINNT\\\\\\\"quoted\\\"\\\\ end\\\\\"\r\n"));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, name, REG_SZ, MakeSz(text)));
+    EXPECT_NE(std::string::npos,
+              ReadBytes(hive_).find(
+                  "\"name \\\\with\\\\ "
+                  "\\\"quotes\\\"\"=\"C:\\\\WINNT\\\\\\\"quoted\\\"\\\\ end\\\\\"\r\n"));
     RegCloseKey(h);
 
-    HKEY again = open(kDevice, KEY_QUERY_VALUE);
+    HKEY again = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, again);
-    EXPECT_REG_VALUE(again, name, REG_SZ, sz(text));
+    EXPECT_REG_VALUE(again, name, REG_SZ, MakeSz(text));
     RegCloseKey(again);
 }
 
 TEST_F(RegistryRoundTrip, StringsThatAreNotPlainTextKeepTheirBytes) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    const Bytes noNul = raw("abc");
-    const Bytes embeddedNul = raw(std::string("a\0b\0", 4));
-    const Bytes lineBreak = sz("one\r\ntwo");
+    const Bytes no_nul = MakeRaw("abc");
+    const Bytes embedded_nul = MakeRaw(std::string("a\0b\0", 4));
+    const Bytes line_break = MakeSz("one\r\ntwo");
     const Bytes empty;
-    const Bytes emptyText = sz("");
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "NoNul", REG_SZ, noNul));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "EmbeddedNul", REG_SZ, embeddedNul));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "LineBreak", REG_SZ, lineBreak));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Empty", REG_SZ, empty));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "EmptyText", REG_SZ, emptyText));
+    const Bytes empty_text = MakeSz("");
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "NoNul", REG_SZ, no_nul));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "EmbeddedNul", REG_SZ, embedded_nul));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "LineBreak", REG_SZ, line_break));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Empty", REG_SZ, empty));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "EmptyText", REG_SZ, empty_text));
     RegCloseKey(h);
 
-    const std::string file = readFile(hive_);
+    const std::string file = ReadBytes(hive_);
     EXPECT_NE(std::string::npos, file.find("\"NoNul\"=hex(1):61,62,63\r\n"));
     EXPECT_NE(std::string::npos, file.find("\"Empty\"=hex(1):\r\n"));
     EXPECT_NE(std::string::npos, file.find("\"EmptyText\"=\"\"\r\n"));
 
-    HKEY again = open(kDevice, KEY_QUERY_VALUE);
+    HKEY again = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, again);
-    EXPECT_REG_VALUE(again, "NoNul", REG_SZ, noNul);
-    EXPECT_REG_VALUE(again, "EmbeddedNul", REG_SZ, embeddedNul);
-    EXPECT_REG_VALUE(again, "LineBreak", REG_SZ, lineBreak);
+    EXPECT_REG_VALUE(again, "NoNul", REG_SZ, no_nul);
+    EXPECT_REG_VALUE(again, "EmbeddedNul", REG_SZ, embedded_nul);
+    EXPECT_REG_VALUE(again, "LineBreak", REG_SZ, line_break);
     EXPECT_REG_VALUE(again, "Empty", REG_SZ, empty);
-    EXPECT_REG_VALUE(again, "EmptyText", REG_SZ, emptyText);
+    EXPECT_REG_VALUE(again, "EmptyText", REG_SZ, empty_text);
     RegCloseKey(again);
 }
 
 TEST_F(RegistryRoundTrip, OtherTypesAreKeptByNumber) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    const Bytes multi = raw(std::string("k5300\0vga\0\0", 11));
-    const Bytes expand = sz("%SystemRoot%\\System32");
-    const Bytes shortDword{0x01, 0x02};
+    const Bytes multi = MakeRaw(std::string("k5300\0vga\0\0", 11));
+    const Bytes expand = MakeSz("%SystemRoot%\\System32");
+    const Bytes short_dword{0x01, 0x02};
     const Bytes odd{0xde, 0xad};
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Multi", REG_MULTI_SZ, multi));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Expand", REG_EXPAND_SZ, expand));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "None", REG_NONE, Bytes{}));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "ShortDword", REG_DWORD, shortDword));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Odd", 0x12345678u, odd));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Multi", REG_MULTI_SZ, multi));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Expand", REG_EXPAND_SZ, expand));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "None", REG_NONE, Bytes{}));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "ShortDword", REG_DWORD, short_dword));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Odd", 0x12345678u, odd));
     RegCloseKey(h);
 
-    const std::string file = readFile(hive_);
+    const std::string file = ReadBytes(hive_);
     EXPECT_NE(std::string::npos, file.find("\"None\"=hex(0):\r\n"));
     EXPECT_NE(std::string::npos, file.find("\"ShortDword\"=hex(4):01,02\r\n"));
     EXPECT_NE(std::string::npos, file.find("\"Odd\"=hex(12345678):de,ad\r\n"));
 
-    HKEY again = open(kDevice, KEY_QUERY_VALUE);
+    HKEY again = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, again);
     EXPECT_REG_VALUE(again, "Multi", REG_MULTI_SZ, multi);
     EXPECT_REG_VALUE(again, "Expand", REG_EXPAND_SZ, expand);
     EXPECT_REG_VALUE(again, "None", REG_NONE, Bytes{});
-    EXPECT_REG_VALUE(again, "ShortDword", REG_DWORD, shortDword);
+    EXPECT_REG_VALUE(again, "ShortDword", REG_DWORD, short_dword);
     EXPECT_REG_VALUE(again, "Odd", 0x12345678u, odd);
     RegCloseKey(again);
 }
 
 TEST_F(RegistryRoundTrip, LongBinaryValueIsWrappedAndReadBack) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     Bytes big(700);
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<BYTE>(i * 7 + 3);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "EDID", REG_BINARY, big));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "EDID", REG_BINARY, big));
     RegCloseKey(h);
 
-    const std::string file = readFile(hive_);
+    const std::string file = ReadBytes(hive_);
     size_t start = 0;
     int continued = 0;
     while (start < file.size()) {
@@ -513,14 +473,14 @@ TEST_F(RegistryRoundTrip, LongBinaryValueIsWrappedAndReadBack) {
     }
     EXPECT_GT(continued, 0);
 
-    HKEY again = open(kDevice, KEY_QUERY_VALUE);
+    HKEY again = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, again);
     EXPECT_REG_VALUE(again, "EDID", REG_BINARY, big);
     RegCloseKey(again);
 }
 
 TEST_F(RegistryRoundTrip, HiveDefaultsToRegistryRegInTheCurrentDirectory) {
-    writeDeviceHive();
+    WriteDeviceHive();
     char cwd[4096];
     ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
     ASSERT_EQ(0, chdir(dir_.c_str()));
@@ -529,24 +489,24 @@ TEST_F(RegistryRoundTrip, HiveDefaultsToRegistryRegInTheCurrentDirectory) {
     HKEY h = nullptr;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, kReadWrite, &h);
     if (rc == ERROR_SUCCESS) {
-        EXPECT_EQ(ERROR_SUCCESS, setValue(h, "Here", REG_DWORD, dw(1)));
+        EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "Here", REG_DWORD, MakeDword(1)));
         RegCloseKey(h);
     }
     ASSERT_EQ(0, chdir(cwd));
     ASSERT_EQ(ERROR_SUCCESS, rc);
-    EXPECT_NE(std::string::npos, readFile(hive_).find("\"Here\"=dword:00000001\r\n"));
+    EXPECT_NE(std::string::npos, ReadBytes(hive_).find("\"Here\"=dword:00000001\r\n"));
 }
 
 TEST_F(RegistryRoundTrip, WritingThroughASymlinkUpdatesItsTargetAndKeepsTheMode) {
-    writeDeviceHive();
+    WriteDeviceHive();
     ASSERT_EQ(0, chmod(hive_.c_str(), 0640));
     const std::string link = dir_ + "/link.reg";
     ASSERT_EQ(0, symlink(hive_.c_str(), link.c_str()));
     setenv("ORVEX_REGISTRY", link.c_str(), 1);
 
-    HKEY h = open(kDevice, kReadWrite);
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    EXPECT_EQ(ERROR_SUCCESS, setValue(h, "Linked", REG_DWORD, dw(2)));
+    EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "Linked", REG_DWORD, MakeDword(2)));
     RegCloseKey(h);
 
     struct stat st;
@@ -554,26 +514,28 @@ TEST_F(RegistryRoundTrip, WritingThroughASymlinkUpdatesItsTargetAndKeepsTheMode)
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(0, stat(hive_.c_str(), &st));
     EXPECT_EQ(0640u, st.st_mode & 07777);
-    EXPECT_NE(std::string::npos, readFile(hive_).find("\"Linked\"=dword:00000002\r\n"));
+    EXPECT_NE(std::string::npos, ReadBytes(hive_).find("\"Linked\"=dword:00000002\r\n"));
 }
 
 // ---------------------------------------------------------------------------
 // The exact text written.
 
 TEST_F(RegistryFileFormat, SmallHiveIsWrittenAsRegedit) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "DefaultSettings.BitsPerPel", REG_DWORD, dw(16)));
     ASSERT_EQ(ERROR_SUCCESS,
-              setValue(h, "Device Description", REG_SZ, sz("Orvex \"K5300\" at C:\\WINNT")));
+              SetRegValue(h, "DefaultSettings.BitsPerPel", REG_DWORD, MakeDword(16)));
     ASSERT_EQ(ERROR_SUCCESS,
-              setValue(h, "HardwareInformation.MemorySize", REG_BINARY, Bytes{0, 0, 0x20, 0}));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "InstalledDisplayDrivers", REG_MULTI_SZ,
-                                      raw(std::string("k5300\0\0", 7))));
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, nullptr, REG_SZ, sz("Orvex")));
+              SetRegValue(h, "Device Description", REG_SZ, MakeSz("Orvex \"K5300\" at C:\\WINNT")));
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRegValue(h, "HardwareInformation.MemorySize", REG_BINARY, Bytes{0, 0, 0x20, 0}));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "InstalledDisplayDrivers", REG_MULTI_SZ,
+                                         MakeRaw(std::string("k5300\0\0", 7))));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, nullptr, REG_SZ, MakeSz("Orvex")));
     // Replacing keeps the value where it was.
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "DefaultSettings.BitsPerPel", REG_DWORD, dw(0xABCDEF)));
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRegValue(h, "DefaultSettings.BitsPerPel", REG_DWORD, MakeDword(0xABCDEF)));
     RegCloseKey(h);
 
     const std::string expected = "REGEDIT4\r\n"
@@ -588,17 +550,17 @@ TEST_F(RegistryFileFormat, SmallHiveIsWrittenAsRegedit) {
                                  "\"InstalledDisplayDrivers\"=hex(7):6b,35,33,30,30,00,00\r\n"
                                  "@=\"Orvex\"\r\n"
                                  "\r\n";
-    EXPECT_EQ(expected, readFile(hive_));
+    EXPECT_EQ(expected, ReadBytes(hive_));
 }
 
 TEST_F(RegistryFileFormat, LongHexBreaksAfterACommaWithinEightyColumns) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection}));
-    HKEY h = open(kDevice, kReadWrite);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection}));
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     Bytes blob(40);
     for (size_t i = 0; i < blob.size(); ++i)
         blob[i] = static_cast<BYTE>(i);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "Blob", REG_BINARY, blob));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "Blob", REG_BINARY, blob));
     RegCloseKey(h);
 
     const std::string expected =
@@ -608,33 +570,33 @@ TEST_F(RegistryFileFormat, LongHexBreaksAfterACommaWithinEightyColumns) {
         "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
         "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27\r\n"
         "\r\n";
-    EXPECT_EQ(expected, readFile(hive_));
+    EXPECT_EQ(expected, ReadBytes(hive_));
 }
 
 TEST_F(RegistryFileFormat, ForeignKeysAndValuesArePreservedAfterASet) {
     // Hand-written: LF line ends, comments, odd spacing, another root.
-    writeFile(hive_,
-              joinLines({"REGEDIT4", "", "; kept by hand", kOtherSection, "@=\"default text\"",
-                         "\"Paths\"=hex(7):61,00,62,00,00,00",
-                         "\"Nothing\"=hex(0):", "\"Expand\"=hex(2):25,00", "", kDeviceSection,
-                         "\"Keep\"=dword:00000001", "", "[HKEY_CURRENT_USER\\Software\\Orvex]",
-                         "\"User\"=\"u\"", "", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Empty]"},
-                        "\n"));
-    HKEY h = open(kDevice, kReadWrite);
+    WriteBytes(hive_,
+               JoinLines({"REGEDIT4", "", "; kept by hand", kOtherSection, "@=\"default text\"",
+                          "\"Paths\"=hex(7):61,00,62,00,00,00",
+                          "\"Nothing\"=hex(0):", "\"Expand\"=hex(2):25,00", "", kDeviceSection,
+                          "\"Keep\"=dword:00000001", "", "[HKEY_CURRENT_USER\\Software\\Orvex]",
+                          "\"User\"=\"u\"", "", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Empty]"},
+                         "\n"));
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "New", REG_DWORD, dw(5)));
-    EXPECT_REG_VALUE(h, "Keep", REG_DWORD, dw(1));
-    EXPECT_REG_VALUE(h, "New", REG_DWORD, dw(5));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "New", REG_DWORD, MakeDword(5)));
+    EXPECT_REG_VALUE(h, "Keep", REG_DWORD, MakeDword(1));
+    EXPECT_REG_VALUE(h, "New", REG_DWORD, MakeDword(5));
     RegCloseKey(h);
 
-    HKEY other = open(kOther, KEY_QUERY_VALUE);
+    HKEY other = Open(kOther, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, other);
-    EXPECT_REG_VALUE(other, nullptr, REG_SZ, sz("default text"));
-    EXPECT_REG_VALUE(other, "Paths", REG_MULTI_SZ, raw(std::string("a\0b\0\0\0", 6)));
+    EXPECT_REG_VALUE(other, nullptr, REG_SZ, MakeSz("default text"));
+    EXPECT_REG_VALUE(other, "Paths", REG_MULTI_SZ, MakeRaw(std::string("a\0b\0\0\0", 6)));
     EXPECT_REG_VALUE(other, "Nothing", REG_NONE, Bytes{});
-    EXPECT_REG_VALUE(other, "Expand", REG_EXPAND_SZ, raw(std::string("%\0", 2)));
+    EXPECT_REG_VALUE(other, "Expand", REG_EXPAND_SZ, MakeRaw(std::string("%\0", 2)));
     RegCloseKey(other);
-    EXPECT_EQ(ERROR_SUCCESS, openRc("SOFTWARE\\Empty", KEY_QUERY_VALUE));
+    EXPECT_EQ(ERROR_SUCCESS, OpenStatus("SOFTWARE\\Empty", KEY_QUERY_VALUE));
 
     // Sections and values stay in their order, written canonically.
     const std::string expected =
@@ -655,25 +617,25 @@ TEST_F(RegistryFileFormat, ForeignKeysAndValuesArePreservedAfterASet) {
         "\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Empty]\r\n"
         "\r\n";
-    EXPECT_EQ(expected, readFile(hive_));
+    EXPECT_EQ(expected, ReadBytes(hive_));
 }
 
 // ---------------------------------------------------------------------------
 // What the reader accepts.
 
 TEST_F(RegistryParse, ContinuationLinesAndLooseHexAreRead) {
-    writeFile(hive_,
-              joinLines({"REGEDIT4", "", kDeviceSection, "\"Blob\"=hex:01,02,\\", "  03,04,\\",
-                         "  05", "\"Multi\"=hex(7):41,00,\\", "      42,00,00,00",
-                         "\"Upper\"=hex:AB, CD ,eF,0", "\"Spaces\"=hex:01, 02,   03",
-                         "\"Dw\"=dword:0000ABCD", "\"Type\"=hex(A):ff", "\"Empty\"=hex:"}));
-    HKEY h = open(kDevice, KEY_QUERY_VALUE);
+    WriteBytes(hive_,
+               JoinLines({"REGEDIT4", "", kDeviceSection, "\"Blob\"=hex:01,02,\\", "  03,04,\\",
+                          "  05", "\"Multi\"=hex(7):41,00,\\", "      42,00,00,00",
+                          "\"Upper\"=hex:AB, CD ,eF,0", "\"Spaces\"=hex:01, 02,   03",
+                          "\"Dw\"=dword:0000ABCD", "\"Type\"=hex(A):ff", "\"Empty\"=hex:"}));
+    HKEY h = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, h);
     EXPECT_REG_VALUE(h, "Blob", REG_BINARY, (Bytes{1, 2, 3, 4, 5}));
     EXPECT_REG_VALUE(h, "Multi", REG_MULTI_SZ, (Bytes{0x41, 0, 0x42, 0, 0, 0}));
     EXPECT_REG_VALUE(h, "Upper", REG_BINARY, (Bytes{0xab, 0xcd, 0xef, 0}));
     EXPECT_REG_VALUE(h, "Spaces", REG_BINARY, (Bytes{1, 2, 3}));
-    EXPECT_REG_VALUE(h, "Dw", REG_DWORD, dw(0xabcd));
+    EXPECT_REG_VALUE(h, "Dw", REG_DWORD, MakeDword(0xabcd));
     EXPECT_REG_VALUE(h, "Type", 10u, Bytes{0xff});
     EXPECT_REG_VALUE(h, "Empty", REG_BINARY, Bytes{});
     RegCloseKey(h);
@@ -682,48 +644,48 @@ TEST_F(RegistryParse, ContinuationLinesAndLooseHexAreRead) {
 TEST_F(RegistryParse, CrLfAndLfLineEndsReadAlike) {
     for (const char *eol : {"\r\n", "\n"}) {
         SCOPED_TRACE(eol[0] == '\r' ? "CR LF" : "LF");
-        writeFile(hive_, joinLines({"\xEF\xBB\xBFREGEDIT4", "", "; comment", kDeviceSection,
-                                    "\"Text\"=\"a b\"", "", "; another", "\"Blob\"=hex:01,\\",
-                                    "  02", "@=dword:00000003", "", ""},
-                                   eol));
-        HKEY h = open(kDevice, KEY_QUERY_VALUE);
+        WriteBytes(hive_, JoinLines({"\xEF\xBB\xBFREGEDIT4", "", "; comment", kDeviceSection,
+                                     "\"Text\"=\"a b\"", "", "; another", "\"Blob\"=hex:01,\\",
+                                     "  02", "@=dword:00000003", "", ""},
+                                    eol));
+        HKEY h = Open(kDevice, KEY_QUERY_VALUE);
         ASSERT_NE(nullptr, h);
-        EXPECT_REG_VALUE(h, "Text", REG_SZ, sz("a b"));
+        EXPECT_REG_VALUE(h, "Text", REG_SZ, MakeSz("a b"));
         EXPECT_REG_VALUE(h, "Blob", REG_BINARY, (Bytes{1, 2}));
-        EXPECT_REG_VALUE(h, nullptr, REG_DWORD, dw(3));
+        EXPECT_REG_VALUE(h, nullptr, REG_DWORD, MakeDword(3));
         RegCloseKey(h);
     }
 }
 
 TEST_F(RegistryParse, KeyPathsAndValueNamesIgnoreCase) {
-    writeFile(hive_, joinLines({"REGEDIT4", "",
-                                "[hkey_local_machine\\system\\currentcontrolset\\SERVICES\\K5300\\"
-                                "device0]",
-                                "\"MixedCase\"=dword:00000001", "\"After\"=dword:00000002"}));
-    HKEY h = open(kDevice, kReadWrite);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "",
+                                 "[hkey_local_machine\\system\\currentcontrolset\\SERVICES\\K5300\\"
+                                 "device0]",
+                                 "\"MixedCase\"=dword:00000001", "\"After\"=dword:00000002"}));
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    EXPECT_REG_VALUE(h, "mixedcase", REG_DWORD, dw(1));
-    EXPECT_REG_VALUE(h, "MIXEDCASE", REG_DWORD, dw(1));
+    EXPECT_REG_VALUE(h, "mixedcase", REG_DWORD, MakeDword(1));
+    EXPECT_REG_VALUE(h, "MIXEDCASE", REG_DWORD, MakeDword(1));
     // Setting under another spelling replaces the value in place.
-    ASSERT_EQ(ERROR_SUCCESS, setValue(h, "MIXEDcase", REG_DWORD, dw(9)));
-    EXPECT_REG_VALUE(h, "MixedCase", REG_DWORD, dw(9));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "MIXEDcase", REG_DWORD, MakeDword(9)));
+    EXPECT_REG_VALUE(h, "MixedCase", REG_DWORD, MakeDword(9));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(h, "AFTER"));
     RegCloseKey(h);
 
     EXPECT_EQ(
-        joinLines({"REGEDIT4", "",
+        JoinLines({"REGEDIT4", "",
                    "[hkey_local_machine\\system\\currentcontrolset\\SERVICES\\K5300\\device0]",
                    "\"MixedCase\"=dword:00000009", ""}),
-        readFile(hive_));
+        ReadBytes(hive_));
 }
 
 TEST_F(RegistryParse, EscapesInHandWrittenNamesAndTexts) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"a\\\\b\\\"c\"=\"x\\\\y\\\"z\"",
-                                "\"plain\" = \"spaced\""}));
-    HKEY h = open(kDevice, KEY_QUERY_VALUE);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"a\\\\b\\\"c\"=\"x\\\\y\\\"z\"",
+                                 "\"plain\" = \"spaced\""}));
+    HKEY h = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, h);
-    EXPECT_REG_VALUE(h, "a\\b\"c", REG_SZ, sz("x\\y\"z"));
-    EXPECT_REG_VALUE(h, "plain", REG_SZ, sz("spaced"));
+    EXPECT_REG_VALUE(h, "a\\b\"c", REG_SZ, MakeSz("x\\y\"z"));
+    EXPECT_REG_VALUE(h, "plain", REG_SZ, MakeSz("spaced"));
     RegCloseKey(h);
 }
 
@@ -735,55 +697,55 @@ TEST_F(RegistryParse, UnparsableFilesGiveBadDbAndAreNeverTouched) {
     };
     const Case cases[] = {
         {"empty file", ""},
-        {"another header", joinLines({"REGEDIT5", "", section})},
-        {"header not first", joinLines({"", "REGEDIT4", "", section})},
-        {"value outside a section", joinLines({"REGEDIT4", "", "\"A\"=dword:00000001", section})},
-        {"stray line", joinLines({"REGEDIT4", "", section, "hello"})},
-        {"stray continuation", joinLines({"REGEDIT4", "", section, "\"A\"=hex:01", "  02"})},
-        {"bad escape", joinLines({"REGEDIT4", "", section, "\"A\"=\"x\\ny\""})},
-        {"bad escape in name", joinLines({"REGEDIT4", "", section, "\"\\A\"=\"x\""})},
-        {"unterminated text", joinLines({"REGEDIT4", "", section, "\"A\"=\"abc"})},
-        {"junk after text", joinLines({"REGEDIT4", "", section, "\"A\"=\"x\" y"})},
-        {"missing =", joinLines({"REGEDIT4", "", section, "\"A\"dword:00000001"})},
-        {"bad hex digit", joinLines({"REGEDIT4", "", section, "\"A\"=hex:0g"})},
-        {"three hex digits", joinLines({"REGEDIT4", "", section, "\"A\"=hex:123"})},
-        {"trailing comma", joinLines({"REGEDIT4", "", section, "\"A\"=hex:01,"})},
-        {"empty hex item", joinLines({"REGEDIT4", "", section, "\"A\"=hex:01,,02"})},
-        {"bad type number", joinLines({"REGEDIT4", "", section, "\"A\"=hex(z):01"})},
-        {"unclosed type", joinLines({"REGEDIT4", "", section, "\"A\"=hex(7:01"})},
-        {"long dword", joinLines({"REGEDIT4", "", section, "\"A\"=dword:000000001"})},
-        {"bad dword", joinLines({"REGEDIT4", "", section, "\"A\"=dword:xyz"})},
-        {"unknown kind", joinLines({"REGEDIT4", "", section, "\"A\"=word:1"})},
-        {"value removal", joinLines({"REGEDIT4", "", section, "\"A\"=-"})},
-        {"key removal", joinLines({"REGEDIT4", "", section, "[-HKEY_LOCAL_MACHINE\\Y]"})},
-        {"unclosed section", joinLines({"REGEDIT4", "", section, "[HKEY_LOCAL_MACHINE\\Y"})},
-        {"continuation at the end", joinLines({"REGEDIT4", "", section, "\"A\"=hex:01,\\"})},
+        {"another header", JoinLines({"REGEDIT5", "", section})},
+        {"header not first", JoinLines({"", "REGEDIT4", "", section})},
+        {"value outside a section", JoinLines({"REGEDIT4", "", "\"A\"=dword:00000001", section})},
+        {"stray line", JoinLines({"REGEDIT4", "", section, "hello"})},
+        {"stray continuation", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:01", "  02"})},
+        {"bad escape", JoinLines({"REGEDIT4", "", section, "\"A\"=\"x\\ny\""})},
+        {"bad escape in name", JoinLines({"REGEDIT4", "", section, "\"\\A\"=\"x\""})},
+        {"unterminated text", JoinLines({"REGEDIT4", "", section, "\"A\"=\"abc"})},
+        {"junk after text", JoinLines({"REGEDIT4", "", section, "\"A\"=\"x\" y"})},
+        {"missing =", JoinLines({"REGEDIT4", "", section, "\"A\"dword:00000001"})},
+        {"bad hex digit", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:0g"})},
+        {"three hex digits", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:123"})},
+        {"trailing comma", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:01,"})},
+        {"empty hex item", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:01,,02"})},
+        {"bad type number", JoinLines({"REGEDIT4", "", section, "\"A\"=hex(z):01"})},
+        {"unclosed type", JoinLines({"REGEDIT4", "", section, "\"A\"=hex(7:01"})},
+        {"long dword", JoinLines({"REGEDIT4", "", section, "\"A\"=dword:000000001"})},
+        {"bad dword", JoinLines({"REGEDIT4", "", section, "\"A\"=dword:xyz"})},
+        {"unknown kind", JoinLines({"REGEDIT4", "", section, "\"A\"=word:1"})},
+        {"value removal", JoinLines({"REGEDIT4", "", section, "\"A\"=-"})},
+        {"key removal", JoinLines({"REGEDIT4", "", section, "[-HKEY_LOCAL_MACHINE\\Y]"})},
+        {"unclosed section", JoinLines({"REGEDIT4", "", section, "[HKEY_LOCAL_MACHINE\\Y"})},
+        {"continuation at the end", JoinLines({"REGEDIT4", "", section, "\"A\"=hex:01,\\"})},
     };
     // The same hive without the faults opens: the failures below are the
     // parser's.
-    writeFile(hive_, joinLines({"REGEDIT4", "", section, "\"A\"=hex:01"}));
-    ASSERT_EQ(ERROR_SUCCESS, openRc("X", kReadWrite));
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", section, "\"A\"=hex:01"}));
+    ASSERT_EQ(ERROR_SUCCESS, OpenStatus("X", kReadWrite));
 
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        writeFile(hive_, c.text);
-        EXPECT_EQ(ERROR_BADDB, openRc("X", KEY_QUERY_VALUE));
-        EXPECT_EQ(ERROR_BADDB, openRc("X", kReadWrite));
-        EXPECT_EQ(c.text, readFile(hive_));
+        WriteBytes(hive_, c.text);
+        EXPECT_EQ(ERROR_BADDB, OpenStatus("X", KEY_QUERY_VALUE));
+        EXPECT_EQ(ERROR_BADDB, OpenStatus("X", kReadWrite));
+        EXPECT_EQ(c.text, ReadBytes(hive_));
     }
 }
 
 TEST_F(RegistryParse, HiveSpoiledAfterOpenIsNotOverwritten) {
-    writeDeviceHive();
-    HKEY h = open(kDevice, kReadWrite);
+    WriteDeviceHive();
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    const std::string spoiled = joinLines({"REGEDIT4", "", kDeviceSection, "garbage"});
-    writeFile(hive_, spoiled);
-    EXPECT_EQ(ERROR_BADDB, setValue(h, "A", REG_DWORD, dw(1)));
+    const std::string spoiled = JoinLines({"REGEDIT4", "", kDeviceSection, "garbage"});
+    WriteBytes(hive_, spoiled);
+    EXPECT_EQ(ERROR_BADDB, SetRegValue(h, "A", REG_DWORD, MakeDword(1)));
     EXPECT_EQ(ERROR_BADDB, RegDeleteValueA(h, "A"));
     DWORD size = 0;
     EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(h, "A", nullptr, nullptr, nullptr, &size));
-    EXPECT_EQ(spoiled, readFile(hive_));
+    EXPECT_EQ(spoiled, ReadBytes(hive_));
     RegCloseKey(h);
 }
 
@@ -791,17 +753,17 @@ TEST_F(RegistryParse, HiveSpoiledAfterOpenIsNotOverwritten) {
 // Errors the installer relies on.
 
 TEST_F(RegistryErrors, MissingFileKeyOrRootGivesFileNotFound) {
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, openRc(kDevice, KEY_QUERY_VALUE));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, openRc(kDevice, kReadWrite));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenStatus(kDevice, KEY_QUERY_VALUE));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenStatus(kDevice, kReadWrite));
 
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "",
-                                "[HKEY_CURRENT_USER\\Software\\Orvex]"}));
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "",
+                                 "[HKEY_CURRENT_USER\\Software\\Orvex]"}));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              openRc("SYSTEM\\CurrentControlSet\\Services\\k5300\\Device1", KEY_QUERY_VALUE));
+              OpenStatus("SYSTEM\\CurrentControlSet\\Services\\k5300\\Device1", KEY_QUERY_VALUE));
     // A parent without a section of its own is not a key here.
     EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              openRc("SYSTEM\\CurrentControlSet\\Services\\k5300", KEY_QUERY_VALUE));
-    EXPECT_EQ(ERROR_SUCCESS, openRc(kDevice, KEY_QUERY_VALUE));
+              OpenStatus("SYSTEM\\CurrentControlSet\\Services\\k5300", KEY_QUERY_VALUE));
+    EXPECT_EQ(ERROR_SUCCESS, OpenStatus(kDevice, KEY_QUERY_VALUE));
 
     // Only the local-machine hive is kept.
     HKEY h = nullptr;
@@ -811,11 +773,11 @@ TEST_F(RegistryErrors, MissingFileKeyOrRootGivesFileNotFound) {
 }
 
 TEST_F(RegistryErrors, QueryingValues) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"Name\"=\"0123456789\"",
-                                "\"Empty\"=hex:"}));
-    HKEY h = open(kDevice, KEY_QUERY_VALUE);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"Name\"=\"0123456789\"",
+                                 "\"Empty\"=hex:"}));
+    HKEY h = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, h);
-    const Bytes want = sz("0123456789");
+    const Bytes want = MakeSz("0123456789");
 
     SCOPED_TRACE("missing value");
     DWORD type = 0xdeadbeef;
@@ -861,15 +823,15 @@ TEST_F(RegistryErrors, QueryingValues) {
 
 TEST_F(RegistryErrors, DeletingValues) {
     // Hand-written, so that any rewrite would change the bytes.
-    const std::string text = joinLines(
+    const std::string text = JoinLines(
         {"REGEDIT4", "", "; by hand", kDeviceSection, "\"One\"=dword:1", "\"Two\" = hex:02", ""},
         "\n");
-    writeFile(hive_, text);
-    HKEY h = open(kDevice, kReadWrite);
+    WriteBytes(hive_, text);
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(h, "Three"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(h, nullptr));
-    EXPECT_EQ(text, readFile(hive_));
+    EXPECT_EQ(text, ReadBytes(hive_));
 
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(h, "One"));
     EXPECT_NO_REG_VALUE(h, "One");
@@ -879,40 +841,40 @@ TEST_F(RegistryErrors, DeletingValues) {
 }
 
 TEST_F(RegistryErrors, AccessNotAskedForIsRefused) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
-    const std::string before = readFile(hive_);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
+    const std::string before = ReadBytes(hive_);
 
-    HKEY reader = open(kDevice, KEY_QUERY_VALUE);
+    HKEY reader = Open(kDevice, KEY_QUERY_VALUE);
     ASSERT_NE(nullptr, reader);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, setValue(reader, "A", REG_DWORD, dw(2)));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, SetRegValue(reader, "A", REG_DWORD, MakeDword(2)));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(reader, "A"));
-    EXPECT_EQ(before, readFile(hive_));
+    EXPECT_EQ(before, ReadBytes(hive_));
     RegCloseKey(reader);
 
-    HKEY writer = open(kDevice, KEY_SET_VALUE);
+    HKEY writer = Open(kDevice, KEY_SET_VALUE);
     ASSERT_NE(nullptr, writer);
     DWORD size = 0;
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(writer, "A", nullptr, nullptr, nullptr, &size));
-    EXPECT_EQ(ERROR_SUCCESS, setValue(writer, "A", REG_DWORD, dw(2)));
+    EXPECT_EQ(ERROR_SUCCESS, SetRegValue(writer, "A", REG_DWORD, MakeDword(2)));
     RegCloseKey(writer);
 }
 
 TEST_F(RegistryErrors, HandlesAndArguments) {
-    writeDeviceHive();
+    WriteDeviceHive();
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, KEY_QUERY_VALUE, nullptr));
 
-    HKEY h = open(kDevice, kReadWrite);
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    const std::string before = readFile(hive_);
+    const std::string before = ReadBytes(hive_);
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExA(h, "A", 0, REG_BINARY, nullptr, 4));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, setValue(h, "two\nlines", REG_DWORD, dw(1)));
-    EXPECT_EQ(before, readFile(hive_));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, SetRegValue(h, "two\nlines", REG_DWORD, MakeDword(1)));
+    EXPECT_EQ(before, ReadBytes(hive_));
 
-    // A key opened relative to an open key.
+    // A key opened relative to an Open key.
     HKEY parent = nullptr;
-    writeFile(hive_, joinLines({"REGEDIT4", "", "[HKEY_LOCAL_MACHINE\\SYSTEM]", kDeviceSection}));
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", "[HKEY_LOCAL_MACHINE\\SYSTEM]", kDeviceSection}));
     ASSERT_EQ(ERROR_SUCCESS,
               RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_QUERY_VALUE, &parent));
     HKEY child = nullptr;
@@ -926,27 +888,27 @@ TEST_F(RegistryErrors, HandlesAndArguments) {
 }
 
 TEST_F(RegistryErrors, ChangesByOtherWritersAreSeen) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
-    HKEY h = open(kDevice, kReadWrite);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
-    EXPECT_REG_VALUE(h, "A", REG_DWORD, dw(1));
+    EXPECT_REG_VALUE(h, "A", REG_DWORD, MakeDword(1));
 
-    writeFile(hive_,
-              joinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000002", "\"B\"=\"new\""}));
-    EXPECT_REG_VALUE(h, "A", REG_DWORD, dw(2));
-    EXPECT_REG_VALUE(h, "B", REG_SZ, sz("new"));
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000002",
+                                 "\"B\"=\"new\""}));
+    EXPECT_REG_VALUE(h, "A", REG_DWORD, MakeDword(2));
+    EXPECT_REG_VALUE(h, "B", REG_SZ, MakeSz("new"));
 
     // The key's section removed by someone else.
-    const std::string without = joinLines({"REGEDIT4", "", kOtherSection});
-    writeFile(hive_, without);
+    const std::string without = JoinLines({"REGEDIT4", "", kOtherSection});
+    WriteBytes(hive_, without);
     DWORD size = 0;
     EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(h, "A", nullptr, nullptr, nullptr, &size));
-    EXPECT_EQ(ERROR_KEY_DELETED, setValue(h, "A", REG_DWORD, dw(3)));
-    EXPECT_EQ(without, readFile(hive_));
+    EXPECT_EQ(ERROR_KEY_DELETED, SetRegValue(h, "A", REG_DWORD, MakeDword(3)));
+    EXPECT_EQ(without, ReadBytes(hive_));
 
     // The whole hive removed.
     ASSERT_EQ(0, unlink(hive_.c_str()));
-    EXPECT_EQ(ERROR_KEY_DELETED, setValue(h, "A", REG_DWORD, dw(3)));
+    EXPECT_EQ(ERROR_KEY_DELETED, SetRegValue(h, "A", REG_DWORD, MakeDword(3)));
     EXPECT_NE(0, access(hive_.c_str(), F_OK));
     RegCloseKey(h);
 }
@@ -954,9 +916,9 @@ TEST_F(RegistryErrors, ChangesByOtherWritersAreSeen) {
 TEST_F(RegistryErrors, FailedWriteLeavesTheHiveAndNoTemporary) {
     // Files may not grow past a few bytes in the child, so the temporary
     // cannot be written.
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
-    const std::string before = readFile(hive_);
-    ChildResult r = runInChild(false, [] {
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
+    const std::string before = ReadBytes(hive_);
+    ChildResult r = RunInChild(false, [] {
         std::vector<long> out;
         HKEY h = nullptr;
         out.push_back(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, kReadWrite, &h));
@@ -964,7 +926,7 @@ TEST_F(RegistryErrors, FailedWriteLeavesTheHiveAndNoTemporary) {
         struct rlimit lim = {64, 64};
         out.push_back(setrlimit(RLIMIT_FSIZE, &lim));
         Bytes big(4096, 0x5a);
-        out.push_back(setValue(h, "Big", REG_BINARY, big));
+        out.push_back(SetRegValue(h, "Big", REG_BINARY, big));
         RegCloseKey(h);
         return out;
     });
@@ -973,8 +935,8 @@ TEST_F(RegistryErrors, FailedWriteLeavesTheHiveAndNoTemporary) {
     EXPECT_EQ(ERROR_SUCCESS, r.values[0]);
     EXPECT_EQ(0, r.values[1]);
     EXPECT_EQ(ERROR_WRITE_FAULT, r.values[2]);
-    EXPECT_EQ(before, readFile(hive_));
-    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, listDir(dir_));
+    EXPECT_EQ(before, ReadBytes(hive_));
+    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir_));
 }
 
 // ---------------------------------------------------------------------------
@@ -983,7 +945,7 @@ TEST_F(RegistryErrors, FailedWriteLeavesTheHiveAndNoTemporary) {
 
 // The child first opens for reading, which must work: a refusal for any other
 // reason (an unreachable directory) would otherwise pass for the check.
-std::vector<long> openReadThenWrite() {
+std::vector<long> OpenForReadingThenWriting() {
     std::vector<long> out;
     HKEY h = nullptr;
     out.push_back(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, KEY_QUERY_VALUE, &h));
@@ -998,10 +960,10 @@ std::vector<long> openReadThenWrite() {
 }
 
 TEST_F(RegistryPermissions, ReadOnlyHiveRefusesWriteAccess) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection}));
-    giveToChild(dir_); // the directory is writable, the file is not
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection}));
+    GiveToChild(dir_); // the directory is writable, the file is not
     ASSERT_EQ(0, chmod(hive_.c_str(), 0444));
-    ChildResult r = runInChild(true, openReadThenWrite);
+    ChildResult r = RunInChild(true, OpenForReadingThenWriting);
     ASSERT_TRUE(r.ran);
     if (r.skipped)
         GTEST_SKIP() << "cannot drop privileges";
@@ -1012,10 +974,10 @@ TEST_F(RegistryPermissions, ReadOnlyHiveRefusesWriteAccess) {
 }
 
 TEST_F(RegistryPermissions, UnwritableDirectoryRefusesWriteAccess) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection}));
-    giveToChild(hive_); // the file is writable, but it cannot be replaced
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection}));
+    GiveToChild(hive_); // the file is writable, but it cannot be replaced
     ASSERT_EQ(0, chmod(dir_.c_str(), 0555));
-    ChildResult r = runInChild(true, openReadThenWrite);
+    ChildResult r = RunInChild(true, OpenForReadingThenWriting);
     ASSERT_TRUE(r.ran);
     if (r.skipped)
         GTEST_SKIP() << "cannot drop privileges";
@@ -1026,10 +988,10 @@ TEST_F(RegistryPermissions, UnwritableDirectoryRefusesWriteAccess) {
 }
 
 TEST_F(RegistryPermissions, UnreadableHiveIsAccessDenied) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection}));
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection}));
     ASSERT_EQ(0, chmod(hive_.c_str(), 0));
     const std::string hive = hive_;
-    ChildResult r = runInChild(true, [&hive] {
+    ChildResult r = RunInChild(true, [&hive] {
         struct stat st;
         HKEY h = nullptr;
         std::vector<long> out;
@@ -1046,17 +1008,17 @@ TEST_F(RegistryPermissions, UnreadableHiveIsAccessDenied) {
 }
 
 TEST_F(RegistryPermissions, WriteRefusedAfterOpenLeavesTheHive) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
-    giveToChild(dir_);
-    giveToChild(hive_);
-    const std::string before = readFile(hive_);
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kDeviceSection, "\"A\"=dword:00000001"}));
+    GiveToChild(dir_);
+    GiveToChild(hive_);
+    const std::string before = ReadBytes(hive_);
     const std::string dir = dir_;
-    ChildResult r = runInChild(true, [&dir] {
+    ChildResult r = RunInChild(true, [&dir] {
         HKEY h = nullptr;
         std::vector<long> out;
         out.push_back(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, kReadWrite, &h));
         out.push_back(chmod(dir.c_str(), 0555)); // the rename can no longer be done
-        out.push_back(setValue(h, "A", REG_DWORD, dw(2)));
+        out.push_back(SetRegValue(h, "A", REG_DWORD, MakeDword(2)));
         out.push_back(RegDeleteValueA(h, "A"));
         RegCloseKey(h);
         return out;
@@ -1069,8 +1031,8 @@ TEST_F(RegistryPermissions, WriteRefusedAfterOpenLeavesTheHive) {
     EXPECT_EQ(0, r.values[1]);
     EXPECT_EQ(ERROR_ACCESS_DENIED, r.values[2]);
     EXPECT_EQ(ERROR_ACCESS_DENIED, r.values[3]);
-    EXPECT_EQ(before, readFile(hive_));
-    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, listDir(dir_));
+    EXPECT_EQ(before, ReadBytes(hive_));
+    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir_));
 }
 
 // ---------------------------------------------------------------------------
@@ -1081,30 +1043,31 @@ TEST_F(RegistryPermissions, WriteRefusedAfterOpenLeavesTheHive) {
 class RegistryOutOfMemory : public RegistryTest {};
 
 TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
-    writeFile(hive_, joinLines({"REGEDIT4", "", kOtherSection, "\"Old\"=hex(7):41,00,00,00", "",
-                                kDeviceSection, "\"A\"=dword:00000001", "\"B\"=\"text\""}));
-    const std::string before = readFile(hive_);
-    bool sawFailure = false;
+    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kOtherSection, "\"Old\"=hex(7):41,00,00,00", "",
+                                 kDeviceSection, "\"A\"=dword:00000001", "\"B\"=\"text\""}));
+    const std::string before = ReadBytes(hive_);
+    bool saw_failure = false;
 
     SCOPED_TRACE("opening");
     for (long nth = 1;; ++nth) {
         ASSERT_LT(nth, 10000);
         HKEY h = nullptr;
-        armNewFailure(nth);
+        FailMallocArm(nth, false);
         LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, kReadWrite, &h);
-        bool failed = disarmNewFailure();
+        FailMallocDisarm();
+        bool failed = FailMallocFailures() > 0;
         if (!failed) {
             EXPECT_EQ(ERROR_SUCCESS, rc);
             RegCloseKey(h);
             break;
         }
-        sawFailure = true;
+        saw_failure = true;
         EXPECT_EQ(ERROR_OUTOFMEMORY, rc) << "allocation " << nth;
         EXPECT_EQ(nullptr, h) << "allocation " << nth;
     }
-    EXPECT_TRUE(sawFailure);
+    EXPECT_TRUE(saw_failure);
 
-    HKEY h = open(kDevice, kReadWrite);
+    HKEY h = Open(kDevice, kReadWrite);
     ASSERT_NE(nullptr, h);
     struct Op {
         const char *what;
@@ -1114,10 +1077,10 @@ TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
     DWORD size = 0;
     // The test's own allocations are made before the failures are armed.
     const Bytes blob(100, 7);
-    const Bytes text = sz("replaced");
+    const Bytes text = MakeSz("replaced");
     const Op ops[] = {
-        {"setting", [&] { return setValue(h, "C", REG_BINARY, blob); }},
-        {"replacing", [&] { return setValue(h, "A", REG_SZ, text); }},
+        {"setting", [&] { return SetRegValue(h, "C", REG_BINARY, blob); }},
+        {"replacing", [&] { return SetRegValue(h, "A", REG_SZ, text); }},
         {"deleting", [&] { return RegDeleteValueA(h, "B"); }},
         {"querying",
          [&] {
@@ -1127,107 +1090,29 @@ TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
     };
     for (const Op &op : ops) {
         SCOPED_TRACE(op.what);
-        const std::string start = readFile(hive_);
-        sawFailure = false;
+        const std::string start = ReadBytes(hive_);
+        saw_failure = false;
         for (long nth = 1;; ++nth) {
             ASSERT_LT(nth, 10000);
-            armNewFailure(nth);
+            FailMallocArm(nth, false);
             LONG rc = op.call();
-            bool failed = disarmNewFailure();
+            FailMallocDisarm();
+            bool failed = FailMallocFailures() > 0;
             if (!failed) {
                 EXPECT_EQ(ERROR_SUCCESS, rc);
                 break;
             }
-            sawFailure = true;
+            saw_failure = true;
             EXPECT_EQ(ERROR_OUTOFMEMORY, rc) << "allocation " << nth;
-            EXPECT_EQ(start, readFile(hive_)) << "allocation " << nth;
+            EXPECT_EQ(start, ReadBytes(hive_)) << "allocation " << nth;
         }
-        EXPECT_TRUE(sawFailure);
-        EXPECT_EQ(std::vector<std::string>{"registry.reg"}, listDir(dir_));
+        EXPECT_TRUE(saw_failure);
+        EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir_));
     }
     EXPECT_REG_VALUE(h, "A", REG_SZ, text);
     EXPECT_REG_VALUE(h, "C", REG_BINARY, blob);
     EXPECT_NO_REG_VALUE(h, "B");
     RegCloseKey(h);
-}
-
-// ---------------------------------------------------------------------------
-// The other services.
-
-class Win32Services : public testing::Test {
-  protected:
-    void SetUp() override {
-        const char *old = getenv("ORVEX_SYSTEM_DIR");
-        hadOld_ = old != nullptr;
-        if (old)
-            old_ = old;
-    }
-    void TearDown() override {
-        if (hadOld_)
-            setenv("ORVEX_SYSTEM_DIR", old_.c_str(), 1);
-        else
-            unsetenv("ORVEX_SYSTEM_DIR");
-    }
-    bool hadOld_ = false;
-    std::string old_;
-};
-
-TEST_F(Win32Services, GetSystemDirectoryFollowsTheWin32Convention) {
-    const std::string dir = "/opt/orvex/system32";
-    const UINT len = static_cast<UINT>(dir.size());
-    setenv("ORVEX_SYSTEM_DIR", dir.c_str(), 1);
-
-    char buf[MAX_PATH];
-    EXPECT_EQ(len, GetSystemDirectoryA(buf, sizeof buf));
-    EXPECT_EQ(dir, buf);
-
-    SCOPED_TRACE("exactly large enough");
-    memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(len, GetSystemDirectoryA(buf, len + 1));
-    EXPECT_EQ(dir, buf);
-
-    SCOPED_TRACE("one byte short: the size needed, buffer untouched");
-    memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(len + 1, GetSystemDirectoryA(buf, len));
-    for (size_t i = 0; i < sizeof buf; ++i)
-        ASSERT_EQ('x', buf[i]) << "byte " << i;
-    EXPECT_EQ(len + 1, GetSystemDirectoryA(nullptr, 0));
-
-    SCOPED_TRACE("unset: the current directory");
-    unsetenv("ORVEX_SYSTEM_DIR");
-    char cwd[4096];
-    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
-    std::vector<char> big(strlen(cwd) + 1);
-    EXPECT_EQ(strlen(cwd), GetSystemDirectoryA(big.data(), static_cast<UINT>(big.size())));
-    EXPECT_STREQ(cwd, big.data());
-}
-
-TEST_F(Win32Services, MessageBoxWritesCaptionAndTextToStandardError) {
-    testing::internal::CaptureStderr();
-    int rc = MessageBoxA(nullptr, "No Orvex board found.", "Orvex Setup", MB_OK | MB_ICONERROR);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(IDOK, rc);
-    EXPECT_EQ("Orvex Setup: No Orvex board found.\n", err);
-}
-
-TEST_F(Win32Services, FormattingAndLengths) {
-    char buf[2048];
-    const char *expected = "x=1234 y=-5";
-    EXPECT_EQ(static_cast<int>(strlen(expected)), wsprintfA(buf, "x=%d y=%d", 1234, -5));
-    EXPECT_STREQ(expected, buf);
-
-    SCOPED_TRACE("output is capped at 1024 bytes with the NUL");
-    memset(buf, 'z', sizeof buf);
-    std::string longText(1500, 'a');
-    EXPECT_EQ(1023, wsprintfA(buf, "%s", longText.c_str()));
-    EXPECT_EQ('\0', buf[1023]);
-    EXPECT_EQ(std::string(1023, 'a'), std::string(buf, 1023));
-    for (size_t i = 1024; i < sizeof buf; ++i)
-        ASSERT_EQ('z', buf[i]) << "byte " << i;
-
-    EXPECT_EQ(3, lstrlenA("abc"));
-    EXPECT_EQ(0, lstrlenA(""));
-    EXPECT_EQ(0, lstrlenA(nullptr));
 }
 
 } // namespace
