@@ -23,6 +23,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <new>
@@ -1036,16 +1037,311 @@ TEST_F(RegistryPermissions, WriteRefusedAfterOpenLeavesTheHive) {
 }
 
 // ---------------------------------------------------------------------------
+// Version-5 files ("Windows Registry Editor Version 5.00") as `reg export`
+// writes them: UTF-16LE with a byte-order mark, or UTF-8.
+
+// One text in UTF-8 and in UTF-16, both encoded by the compiler.
+struct Tag_Both_Texts {
+    std::string utf8;
+    std::u16string utf16;
+};
+// clang-format off
+#define BOTH_ENCODINGS(s) PREFIX_BOTH(s)
+#define PREFIX_BOTH(s) Tag_Both_Texts{u8##s, u##s}
+#define V5_DEVICE_SECTION "Windows Registry Editor Version 5.00\r\n\r\n" \
+    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0]\r\n"
+// clang-format on
+
+struct Tag_File_Form {
+    const char *what;
+    bool utf16;
+    const char *bom;
+    bool lf_only;
+};
+const Tag_File_Form kForms[] = {{"UTF-16LE", true, "\xFF\xFE", false},
+                                {"UTF-16LE, LF", true, "\xFF\xFE", true},
+                                {"UTF-8", false, "", false},
+                                {"UTF-8 with BOM, LF", false, "\xEF\xBB\xBF", true}};
+
+// The file's bytes: the byte-order mark, then the code units as they are.
+std::string MakeFile(const Tag_Both_Texts &text, const Tag_File_Form &form) {
+    std::string out = form.bom;
+    if (!form.utf16)
+        out += text.utf8;
+    for (char16_t c : form.utf16 ? text.utf16 : std::u16string()) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    }
+    if (form.lf_only) // CR is one byte in UTF-8, one unit of 0D 00 in UTF-16LE
+        for (size_t at; (at = out.find(form.utf16 ? std::string("\r\0", 2) : "\r")) != out.npos;)
+            out.erase(at, form.utf16 ? 2 : 1);
+    return out;
+}
+
+class RegistryVersion5 : public RegistryTest {};
+
+TEST_F(RegistryVersion5, EveryFormAndTypeReadsAsTheAnsiServicesGiveIt) {
+    const Tag_Both_Texts text = BOTH_ENCODINGS(
+        V5_DEVICE_SECTION
+        "; a comment\r\n"
+        "@=\"default\"\r\n"
+        "\"MonitorType\"=\"Caf\u00e9 \u20ac \\\"17\\\" C:\\\\x \u263a\U0001F600\"\r\n"
+        "\"Line\"=\"a\\nb\\r\"\r\n"
+        "\"Expand\"=hex(2):25,00,41,00,25,00,5c,00,e9,00,3a,26,00,00\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,ac,20,00,00,00,00\r\n"
+        "\"Qword\"=hex(b):88,77,66,55,44,33,22,11\r\n"
+        "\"Count\"=dword:00000280\r\n"
+        "\"Blob\"=hex:01,\\\r\n"
+        "  02\r\n"
+        "\"Any\"=hex(12345):01,02,03\r\n"
+        "\"Sz\"=hex(1):41,00,01\r\n"
+        "\"Gr\u00fc\u00dfe\"=dword:00000001\r\n"
+        "\"Gone\"=\"here for a while\"\r\n"
+        "\"Gone\"=-\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\Below]\r\n"
+        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n");
+    struct Read {
+        const char *name;
+        DWORD type;
+        Bytes bytes;
+    } const reads[] = {
+        {"", REG_SZ, MakeSz("default")},
+        // Characters outside the code page, each half of a pair too, read as '?'.
+        {"MonitorType", REG_SZ, MakeSz("Caf\xE9 \x80 \"17\" C:\\x ???")},
+        {"Line", REG_SZ, MakeSz("a\nb\r")},
+        {"Expand", REG_EXPAND_SZ, MakeSz("%A%\\\xE9?")},
+        {"Multi", REG_MULTI_SZ, MakeRaw(std::string("a\0b\x80\0\0", 6))},
+        {"Qword", REG_QWORD, Bytes{0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}},
+        {"Count", REG_DWORD, MakeDword(0x280)},
+        {"Blob", REG_BINARY, Bytes{1, 2}},
+        {"Any", 0x12345, Bytes{1, 2, 3}},
+        {"Sz", REG_SZ, MakeRaw("A")}, // the odd last byte is dropped
+        {"gr\xFC\xDF"
+         "e",
+         REG_DWORD, MakeDword(1)},
+    };
+    for (const Tag_File_Form &form : kForms) {
+        SCOPED_TRACE(form.what);
+        const std::string file = MakeFile(text, form);
+        WriteBytes(hive_, file);
+        HKEY h = Open(kDevice, KEY_QUERY_VALUE);
+        ASSERT_NE(nullptr, h);
+        for (const Read &r : reads)
+            EXPECT_REG_VALUE(h, r.name, r.type, r.bytes);
+        EXPECT_NO_REG_VALUE(h, "Gone");
+        RegCloseKey(h);
+        // A removed key takes the keys below it along.
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenStatus(kOther, KEY_QUERY_VALUE));
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenStatus("SOFTWARE\\Other\\Below", KEY_QUERY_VALUE));
+        EXPECT_EQ(file, ReadBytes(hive_));
+    }
+}
+
+// Each change rewrites the one entry it concerns, in the file's encoding and
+// line ends; every other byte stays.
+TEST_F(RegistryVersion5, ChangesRewriteOnlyTheirEntryInEveryForm) {
+    const Tag_Both_Texts before = BOTH_ENCODINGS(
+        V5_DEVICE_SECTION
+        "\"DefaultSettings.XResolution\"=dword:00000280\r\n"
+        "\"CrtTiming\"=hex:11,11,\\\r\n"
+        "  11,11\r\n"
+        "\"Anmerkung \u00e9\"=\"Gr\u00fc\u00dfe \u263a\"\r\n"
+        "\r\n"
+        "; by hand\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n"
+        "\"Keep\"=hex(2):25,00,00,00\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0]\r\n"
+        "\"Second\"  =  dword:1\r\n"
+        "\r\n");
+    const Tag_Both_Texts after = BOTH_ENCODINGS(
+        V5_DEVICE_SECTION
+        "\"DefaultSettings.XResolution\"=dword:00000400\r\n"
+        "\"CrtTiming\"=hex:01,02\r\n"
+        "\"Anmerkung \u00e9\"=-\r\n"
+        "\r\n"
+        "; by hand\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n"
+        "\"Keep\"=hex(2):25,00,00,00\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0]\r\n"
+        "\"Second\"  =  dword:1\r\n"
+        "\"MonitorType\"=\"Caf\u00e9 \\\"\u20ac\\\" C:\\\\\"\r\n"
+        "\"Paths\"=hex(7):61,00,00,00,e9,00,00,00,00,00\r\n"
+        "\"Broken\"=hex(1):61,00,0d,00,0a,00,00,00\r\n"
+        "\r\n");
+    const Bytes monitor = MakeSz("Caf\xE9 \"\x80\" C:\\");
+    const Bytes paths = MakeRaw(std::string("a\0\xE9\0\0", 5));
+    const Bytes broken = MakeSz("a\r\n");
+    for (const Tag_File_Form &form : kForms) {
+        SCOPED_TRACE(form.what);
+        WriteBytes(hive_, MakeFile(before, form));
+        HKEY h = Open(kDevice, kReadWrite);
+        ASSERT_NE(nullptr, h);
+        // A value that exists keeps the spelling of its name.
+        EXPECT_EQ(ERROR_SUCCESS,
+                  SetRegValue(h, "defaultsettings.xresolution", REG_DWORD, MakeDword(0x400)));
+        // Removed and set again: the same entry, replaced twice.
+        EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(h, "CrtTiming"));
+        EXPECT_NO_REG_VALUE(h, "CrtTiming");
+        EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "CrtTiming", REG_BINARY, Bytes{1, 2}));
+        EXPECT_REG_VALUE(h, "Anmerkung \xE9", REG_SZ,
+                         MakeSz("Gr\xFC\xDF"
+                                "e ?"));
+        EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(h, "ANMERKUNG \xE9"));
+        // New values go after the last line of the key's last section.
+        EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "MonitorType", REG_SZ, monitor));
+        EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "Paths", REG_MULTI_SZ, paths));
+        EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "Broken", REG_SZ, broken));
+        EXPECT_REG_VALUE(h, "MonitorType", REG_SZ, monitor);
+        EXPECT_REG_VALUE(h, "Paths", REG_MULTI_SZ, paths);
+        EXPECT_REG_VALUE(h, "Broken", REG_SZ, broken);
+        RegCloseKey(h);
+        EXPECT_EQ(MakeFile(after, form), ReadBytes(hive_));
+    }
+}
+
+// Where a change goes when the file holds a value or a key more than once, or
+// ends without a line end.
+TEST_F(RegistryVersion5, ChangesGoWhereAnImportTakesTheValueFrom) {
+    const std::string device = V5_DEVICE_SECTION;
+    const std::string a1 = "\"A\"=dword:00000001\r\n";
+    const std::string a2 = "\"A\"=dword:00000002\r\n";
+    const std::string removal = "[-HKEY_LOCAL_MACHINE\\SYSTEM]\r\n" + std::string(kDeviceSection);
+    struct Case {
+        const char *what;
+        std::string before;
+        const char *name; // the value set to dword 2, or removed
+        bool remove;
+        std::string after;
+    } const cases[] = {
+        {"the later of two entries", a1 + "\"a\"=dword:00000005\r\n", "A", false, a1 + a2},
+        {"removal after an earlier entry", a1 + "\"B\"=hex:00\r\n", "A", true,
+         "\"A\"=-\r\n\"B\"=hex:00\r\n"},
+        {"a value the file removes", a1 + "\"A\"=-\r\n; end\r\n", "A", false,
+         a1 + a2 + "; end\r\n"},
+        {"the default value", "@=\"text\"\r\n", "", true, "@=-\r\n"},
+        {"a key removed and made again", a1 + removal + "\r\n", "A", false,
+         a1 + removal + "\r\n" + a2},
+        {"a section without a line end", a1 + removal, "A", false, a1 + removal + "\r\n" + a2},
+        {"a section ending in a CR alone", a1 + removal + "\r", "A", false,
+         a1 + removal + "\r\n" + a2},
+        {"an entry without a line end", "\"A\"=hex:01,\\\r\n  02", "A", false, a2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(hive_, device + c.before);
+        HKEY h = Open(kDevice, kReadWrite);
+        ASSERT_NE(nullptr, h);
+        EXPECT_EQ(ERROR_SUCCESS, c.remove ? RegDeleteValueA(h, c.name)
+                                          : SetRegValue(h, c.name, REG_DWORD, MakeDword(2)));
+        RegCloseKey(h);
+        EXPECT_EQ(device + c.after, ReadBytes(hive_));
+    }
+}
+
+// Monitor names whose characters the registry must keep: blanks, quotes,
+// backslashes, and every byte of the ANSI code page above 0x7F (the five it
+// leaves undefined too), as a value and as a value's name.
+TEST_F(RegistryVersion5, MonitorNamesRoundTripInEveryFormat) {
+    std::string high;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        high += static_cast<char>(b);
+    const std::string names[] = {"Generic", "  Orvex \"Pro\" 17  ", "C:\\Monitors\\\\Share\\",
+                                 high};
+    const std::pair<const char *, std::string> files[] = {
+        {"REGEDIT4", JoinLines({"REGEDIT4", "", kDeviceSection})},
+        {"UTF-16LE", MakeFile(BOTH_ENCODINGS(V5_DEVICE_SECTION), kForms[0])},
+        {"UTF-8", MakeFile(BOTH_ENCODINGS(V5_DEVICE_SECTION), kForms[2])},
+    };
+    for (const auto &[format, file] : files) {
+        SCOPED_TRACE(format);
+        WriteBytes(hive_, file);
+        for (const std::string &name : names) {
+            HKEY h = Open(kDevice, kReadWrite);
+            ASSERT_NE(nullptr, h);
+            ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, "MonitorType", REG_SZ, MakeSz(name)));
+            ASSERT_EQ(ERROR_SUCCESS, SetRegValue(h, name.c_str(), REG_DWORD, MakeDword(7)));
+            RegCloseKey(h);
+            h = Open(kDevice, KEY_QUERY_VALUE);
+            ASSERT_NE(nullptr, h);
+            EXPECT_REG_VALUE(h, "MonitorType", REG_SZ, MakeSz(name));
+            EXPECT_REG_VALUE(h, name.c_str(), REG_DWORD, MakeDword(7));
+            RegCloseKey(h);
+        }
+    }
+    // The UTF-8 file holds the characters of the code page.
+    EXPECT_NE(std::string::npos, ReadBytes(hive_).find(u8"\u20ac\u0081\u201a\u0192"));
+}
+
+TEST_F(RegistryVersion5, HostileFilesGiveBadDbAndAreNeverTouched) {
+    const std::string device = V5_DEVICE_SECTION;
+    const std::string utf16 =
+        MakeFile(BOTH_ENCODINGS(V5_DEVICE_SECTION "\"A\"=\"x\"\r\n"), kForms[0]);
+    std::string huge = device + "\"A\"=hex:";
+    for (int i = 0; i < 70000; ++i)
+        huge += "ab,\\\r\n  ";
+    // The good files these are spoiled from open.
+    for (const std::string &good : {utf16, device}) {
+        WriteBytes(hive_, good);
+        ASSERT_EQ(ERROR_SUCCESS, OpenStatus(kDevice, kReadWrite));
+    }
+    struct Case {
+        const char *what;
+        std::string bytes;
+    } const cases[] = {
+        {"UTF-16 of an odd length", utf16 + "\n"},
+        {"UTF-16 without its byte-order mark", utf16.substr(2)},
+        {"UTF-16 big-endian", "\xFE\xFF" + utf16.substr(2)},
+        {"UTF-16 with a lone surrogate", utf16 + std::string("\"\0A\0\"\0=\0\"\0\x00\xD8\"\0", 14)},
+        {"UTF-16 with a NUL", utf16 + std::string("\0\0", 2)},
+        {"UTF-16 REGEDIT4",
+         MakeFile(BOTH_ENCODINGS("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n"), kForms[0])},
+        {"UTF-16 with UTF-8 in it", utf16 + "\"B\"=\"\xC3\xA9\"\r\n"},
+        {"ANSI byte in UTF-8", device + "\"A\"=\"Caf\xE9\"\r\n"},
+        {"overlong UTF-8", device + "\"A\"=\"\xC0\xAF\"\r\n"},
+        {"UTF-8 surrogate", device + "\"A\"=\"\xED\xA0\x80\"\r\n"},
+        {"NUL in UTF-8", device + std::string("\"A\"=\"\0\"\r\n", 9)},
+        {"version 4.00",
+         "Windows Registry Editor Version 4.00\r\n\r\n" + std::string(kDeviceSection)},
+        {"continuation at the end", device + "\"A\"=hex:01,\\\r\n"},
+        {"huge hex value cut short", huge},
+        {"huge hex value with a bad item", huge + "abc\r\n"},
+        {"type number of nine digits", device + "\"A\"=hex(100000000):01\r\n"},
+        {"value after a key removal", device + "[-HKEY_LOCAL_MACHINE\\X]\r\n\"A\"=dword:1\r\n"},
+        {"removal of no key", device + "[-]\r\n"},
+        {"removal with a value", device + "\"A\"=-1\r\n"},
+        {"unknown escape", device + "\"A\"=\"a\\tb\"\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(hive_, c.bytes);
+        EXPECT_EQ(ERROR_BADDB, OpenStatus(kDevice, KEY_QUERY_VALUE));
+        EXPECT_EQ(ERROR_BADDB, OpenStatus(kDevice, kReadWrite));
+        EXPECT_EQ(c.bytes, ReadBytes(hive_));
+    }
+    // The huge value, ended, reads and stays byte for byte.
+    WriteBytes(hive_, huge + "ab\r\n");
+    HKEY h = Open(kDevice, kReadWrite);
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(ERROR_SUCCESS, SetRegValue(h, "Small", REG_DWORD, MakeDword(1)));
+    EXPECT_REG_VALUE(h, "A", REG_BINARY, Bytes(70001, 0xab));
+    RegCloseKey(h);
+    EXPECT_EQ(huge + "ab\r\n\"Small\"=dword:00000001\r\n", ReadBytes(hive_));
+}
+
+// ---------------------------------------------------------------------------
 // Running out of memory: every allocation of each call is made to fail in
 // turn. The call reports ERROR_OUTOFMEMORY (no exception, no leak, no handle)
 // and the hive is left as it was.
 
 class RegistryOutOfMemory : public RegistryTest {};
 
-TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
-    WriteBytes(hive_, JoinLines({"REGEDIT4", "", kOtherSection, "\"Old\"=hex(7):41,00,00,00", "",
-                                 kDeviceSection, "\"A\"=dword:00000001", "\"B\"=\"text\""}));
-    const std::string before = ReadBytes(hive_);
+// Each allocation of opening the device key and of each service on it, made
+// to fail in turn.
+void ExpectOutOfMemoryHandled(const std::string &hive, const std::string &dir) {
     bool saw_failure = false;
 
     SCOPED_TRACE("opening");
@@ -1067,8 +1363,8 @@ TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
     }
     EXPECT_TRUE(saw_failure);
 
-    HKEY h = Open(kDevice, kReadWrite);
-    ASSERT_NE(nullptr, h);
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice, 0, kReadWrite, &h));
     struct Op {
         const char *what;
         std::function<LONG()> call;
@@ -1090,7 +1386,7 @@ TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
     };
     for (const Op &op : ops) {
         SCOPED_TRACE(op.what);
-        const std::string start = ReadBytes(hive_);
+        const std::string start = ReadBytes(hive);
         saw_failure = false;
         for (long nth = 1;; ++nth) {
             ASSERT_LT(nth, 10000);
@@ -1104,15 +1400,35 @@ TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
             }
             saw_failure = true;
             EXPECT_EQ(ERROR_OUTOFMEMORY, rc) << "allocation " << nth;
-            EXPECT_EQ(start, ReadBytes(hive_)) << "allocation " << nth;
+            EXPECT_EQ(start, ReadBytes(hive)) << "allocation " << nth;
         }
         EXPECT_TRUE(saw_failure);
-        EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir_));
+        EXPECT_EQ(std::vector<std::string>{"registry.reg"}, ListDirectory(dir));
     }
     EXPECT_REG_VALUE(h, "A", REG_SZ, text);
     EXPECT_REG_VALUE(h, "C", REG_BINARY, blob);
     EXPECT_NO_REG_VALUE(h, "B");
     RegCloseKey(h);
+}
+
+TEST_F(RegistryOutOfMemory, EachAllocationFailureIsReportedAndChangesNothing) {
+    const std::pair<const char *, std::string> files[] = {
+        {"REGEDIT4", JoinLines({"REGEDIT4", "", kOtherSection, "\"Old\"=hex(7):41,00,00,00", "",
+                                kDeviceSection, "\"A\"=dword:00000001", "\"B\"=\"text\""})},
+        {"version 5, UTF-16LE",
+         MakeFile(BOTH_ENCODINGS("Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n"
+                                 "\"Old\"=hex(7):41,00,00,00\r\n\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\k5300\\"
+                                 "Device0]\r\n"
+                                 "\"A\"=dword:00000001\r\n\"B\"=\"text \u00e9\"\r\n"),
+                  kForms[0])},
+    };
+    for (const auto &[format, file] : files) {
+        SCOPED_TRACE(format);
+        WriteBytes(hive_, file);
+        ExpectOutOfMemoryHandled(hive_, dir_);
+    }
 }
 
 } // namespace
