@@ -28,7 +28,8 @@
 //
 // The services are the ANSI ("...A") ones. A version-5 hive's texts are
 // converted as Windows' A functions convert them, with the ANSI code page
-// Windows-1252 (that of a Western European or US Windows, and Wine's there):
+// Windows-1252 (that of a US or Western European Windows; Wine under the tests
+// reports it too):
 // a REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ value reads as its code units, each
 // turned into its Windows-1252 byte, and a value of these types that is set
 // is stored as the UTF-16LE code units of its bytes. A code unit Windows-1252
