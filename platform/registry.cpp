@@ -1,5 +1,45 @@
-// The registry for POSIX builds: the local-machine hive is a REGEDIT4 text
-// file, the format Windows' registry editor imports and exports.
+// The registry for POSIX builds: the local-machine hive is a registry file of
+// the kind Windows' registry editor imports and exports, in either of its two
+// formats. The first line tells which:
+//
+//   REGEDIT4
+//       8-bit text in the ANSI code page (a UTF-8 byte-order mark before the
+//       header is skipped). A text in the file is the registry's ANSI bytes
+//       themselves. No removals ("[-KEY]", "name"=-).
+//
+//   Windows Registry Editor Version 5.00
+//       As `reg export` and `regedit /E` write it: UTF-16LE with a byte-order
+//       mark, or UTF-8 with or without one. Texts are Unicode: in the registry
+//       a quoted string is a REG_SZ of UTF-16LE code units ending in a NUL
+//       unit, and hex(2), hex(7) or hex(1) data are UTF-16LE already. Quoted
+//       strings (value names too) also know the escapes \n and \r, which Wine's
+//       regedit writes for line breaks. "[-KEY]" removes the key and every key
+//       below it, "name"=- (or @=-) removes a value, as an import applies them
+//       in file order.
+//
+// Both formats: CR LF or LF line ends; blank lines and lines starting with ';'
+// are skipped; a section "[PATH]" opens the key PATH (a key exists when it has
+// a section); a value line is "name"=, or @= for the default value, followed
+// by a quoted string, dword:1-8 hex digits, hex:bytes (REG_BINARY) or
+// hex(TYPE):bytes with TYPE 1-8 hex digits (hex(2) REG_EXPAND_SZ, hex(7)
+// REG_MULTI_SZ, hex(b) REG_QWORD, any number). A byte list is comma-separated
+// one- or two-digit hex numbers; a line ending in a backslash continues on the
+// next. Key paths and value names compare ignoring the case of ASCII letters.
+//
+// The services are the ANSI ("...A") ones. A version-5 hive's texts are
+// converted as Windows' A functions convert them, with the ANSI code page
+// Windows-1252 (that of a US or Western European Windows; Wine under the tests
+// reports it too):
+// a REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ value reads as its code units, each
+// turned into its Windows-1252 byte, and a value of these types that is set
+// is stored as the UTF-16LE code units of its bytes. A code unit Windows-1252
+// has no byte for (a character outside the code page, either half of a
+// surrogate pair) reads as '?', and an odd last byte is dropped. Every byte
+// maps to a code unit (the five bytes Windows-1252 leaves undefined, 0x81,
+// 0x8D, 0x8F, 0x90 and 0x9D, to the control characters of the same number),
+// so bytes that are set always read back the same. No NUL is added or taken
+// away, and a size query reports the exact converted size. Names and key
+// paths are converted the same way.
 //
 // Every call reads the whole file again, so the file on disk is always the
 // truth and changes made by other processes are seen. Every change rewrites
@@ -9,8 +49,8 @@
 // processes: when two of them change the hive at once, the last rename wins.
 // The module is not thread-safe; the installer is single-threaded.
 //
-// The file is written canonically (comments and spacing of a hand-edited
-// file are not kept) with CR LF line ends, as regedit writes it:
+// A REGEDIT4 hive is written canonically (comments and spacing of a
+// hand-edited file are not kept, nor a byte-order mark) with CR LF line ends:
 //
 //   REGEDIT4
 //
@@ -21,16 +61,31 @@
 //   "Blob"=hex:25,00,00,00
 //   "List"=hex(7):61,00,00,00
 //
-// Each section is followed by a blank line. Long hex lists are broken after
-// a comma with a trailing backslash so that no line is longer than 80
+// Each section is followed by a blank line. A version-5 hive is changed in
+// place, so that it can go back to Windows with `reg import`: every line the
+// change does not concern keeps its bytes (byte-order mark, header, comments,
+// other values and keys). Setting a value replaces the entry that set or
+// removed it last (where an import would take it from), or else goes after the
+// last line of the key's last section; removing a value replaces its entry by
+// "name"=-, so that an import removes it from the registry it goes into. The
+// new lines are in the file's encoding, with the line end of its header line.
+// In both formats a value is written as a quoted string when it is a REG_SZ
+// whose text gives back exactly its bytes (NUL-terminated, no other NUL, no
+// line break; in version 5 valid UTF-16), as dword: when it is a REG_DWORD of
+// 4 bytes, and as a hex list otherwise. Long hex lists are broken after a
+// comma with a trailing backslash so that no line is longer than 80
 // characters; continuation lines are indented by two blanks.
 //
 // Errors: a file that is missing gives ERROR_FILE_NOT_FOUND, one that cannot
 // be read for lack of permission ERROR_ACCESS_DENIED, one that cannot be read
-// otherwise or cannot be parsed ERROR_BADDB (and is then never overwritten).
-// A failed write gives ERROR_ACCESS_DENIED for permission problems and a
-// read-only file system, ERROR_WRITE_FAULT for anything else; the old hive is
-// left as it was and the temporary file is removed.
+// otherwise or cannot be parsed ERROR_BADDB (and is then never overwritten):
+// another header, UTF-16 of an odd length, with a lone surrogate or without
+// the version-5 header, a version-5 file in 8 bits that is not UTF-8, a NUL
+// character in a version-5 file, a continuation at the end of the file, and
+// any line that is not one of the above. A failed write gives
+// ERROR_ACCESS_DENIED for permission problems and a read-only file system,
+// ERROR_WRITE_FAULT for anything else; the old hive is left as it was and the
+// temporary file is removed.
 
 #include "platform/win32.h"
 
@@ -50,9 +105,10 @@
 #include <utility>
 #include <vector>
 
-// An open key: the full key path as it appears in the hive's section
-// headers, and the access granted when it was opened. Open keys are kept on
-// a list so that a stale or foreign handle is recognised, not dereferenced.
+// An open key: the full key path in ANSI (the root's name, then the sub-keys
+// as they were asked for), and the access granted when it was opened. Open
+// keys are kept on a list so that a stale or foreign handle is recognised, not
+// dereferenced.
 struct HKEY__ {
     HKEY__ *next;
     std::string path;
@@ -61,50 +117,89 @@ struct HKEY__ {
 
 namespace {
 
-struct RegValue {
+// A line of the hive file.
+struct Tag_File_Line {
+    size_t begin;     // where it starts in the file's bytes
+    size_t end;       // just past its line end, or the end of the file
+    bool ended;       // it has a line end
+    bool crlf;        // that line end is CR LF
+    bool cr_last;     // it has none, but ends in a CR (taken as half of one)
+    std::string text; // without the line end: the bytes (REGEDIT4) or UTF-8
+};
+
+struct Tag_Reg_Value {
     std::string name; // "" is the default value, written as @
     DWORD type;
-    std::vector<BYTE> data;
+    std::vector<BYTE> data; // as the registry holds them (version 5: UTF-16LE texts)
+    bool removed;           // gone by a "name"=- line, remembered for where that is
+    size_t first_line;      // the entry that set or removed the value last,
+    size_t last_line;       // continuation lines included
 };
 
-struct RegKey {
-    std::string path; // e.g. HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet
-    std::vector<RegValue> values;
+struct Tag_Reg_Key {
+    std::string path;                  // e.g. HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet
+    std::vector<Tag_Reg_Value> values; // in file order
+    size_t last_line;                  // the last line of its last section
 };
 
-struct Hive {
-    std::vector<RegKey> keys; // in file order
+struct Tag_Hive {
+    bool version5;
+    bool utf16;
+    const char *eol;   // for new lines (version 5): the header line's line end
+    std::string bytes; // the file as read
+    std::vector<Tag_File_Line> lines;
+    std::vector<Tag_Reg_Key> keys; // in file order
 };
 
 const char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
-const char kHeader[] = "REGEDIT4";
-const char kEol[] = "\r\n";
+const char kHeader4[] = "REGEDIT4";
+const char kHeader5[] = "Windows Registry Editor Version 5.00";
+const char kCrLf[] = "\r\n";
+const char kUtf8Bom[] = "\xEF\xBB\xBF";
 const size_t kMaxLine = 80;
+const DWORD kMaxData = 0xFFFFFFFFu; // a size a DWORD can report
+const char kUnmappable = '?';
 
-HKEY__ *g_openKeys = nullptr;
+// The characters of the Windows-1252 bytes 0x80 to 0x9F; every other byte is
+// the character of its own number. The five bytes the code page leaves
+// undefined stand for the control characters of their number.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+HKEY__ *open_keys = nullptr;
 
 // ---------------------------------------------------------------------------
 // Small helpers
 
-char asciiLower(char c) {
+char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalNoCase(const std::string &a, const std::string &b) {
+bool EqualNoCase(const std::string &a, const std::string &b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
             return false;
     }
     return true;
 }
 
-bool isBlank(char c) {
+// path is key or lies below it.
+bool IsInKeyTree(const std::string &path, const std::string &key) {
+    if (path.size() > key.size() && path[key.size()] != '\\')
+        return false;
+    return path.size() >= key.size() && EqualNoCase(path.substr(0, key.size()), key);
+}
+
+bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-int hexDigit(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -114,23 +209,23 @@ int hexDigit(char c) {
     return -1;
 }
 
-std::string trim(const std::string &s) {
+std::string Trim(const std::string &s) {
     size_t b = 0;
     size_t e = s.size();
-    while (b < e && isBlank(s[b]))
+    while (b < e && IsBlank(s[b]))
         ++b;
-    while (e > b && isBlank(s[e - 1]))
+    while (e > b && IsBlank(s[e - 1]))
         --e;
     return s.substr(b, e - b);
 }
 
 // Parses 1 to 8 hex digits, the whole of text.
-bool parseHexNumber(const std::string &text, DWORD &out) {
+bool ParseHexNumber(const std::string &text, DWORD &out) {
     if (text.empty() || text.size() > 8)
         return false;
     DWORD v = 0;
     for (char c : text) {
-        int d = hexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<DWORD>(d);
@@ -139,33 +234,33 @@ bool parseHexNumber(const std::string &text, DWORD &out) {
     return true;
 }
 
-bool isPredefinedRoot(HKEY h) {
+bool IsPredefinedRoot(HKEY h) {
     uintptr_t v = reinterpret_cast<uintptr_t>(h);
     return v >= 0x80000000u && v <= 0x80000006u;
 }
 
-HKEY__ *findOpenKey(HKEY h) {
-    for (HKEY__ *k = g_openKeys; k; k = k->next) {
+HKEY__ *FindOpenKey(HKEY h) {
+    for (HKEY__ *k = open_keys; k; k = k->next) {
         if (k == h)
             return k;
     }
     return nullptr;
 }
 
-const char *hivePath() {
+const char *GetHivePath() {
     const char *p = getenv("ORVEX_REGISTRY");
     return (p && *p) ? p : "registry.reg";
 }
 
 // The file the hive really is: a symbolic link is followed, so that the
 // rename replaces the file it names rather than the link.
-std::string resolvedHivePath() {
-    const char *p = hivePath();
+std::string ResolveHivePath() {
+    const char *p = GetHivePath();
     std::unique_ptr<char, void (*)(void *)> real(realpath(p, nullptr), free);
     return real ? std::string(real.get()) : std::string(p);
 }
 
-std::string directoryOf(const std::string &path) {
+std::string GetDirectory(const std::string &path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
@@ -174,20 +269,203 @@ std::string directoryOf(const std::string &path) {
     return path.substr(0, slash);
 }
 
-struct FileCloser {
+// Closes a file read from when the scope ends.
+struct Tag_File_Closer {
     FILE *f;
-    ~FileCloser() {
+    ~Tag_File_Closer() {
         if (f)
             fclose(f);
     }
 };
 
+// Takes the result of a call whose failure is acceptable, so that dropping it
+// is visible.
+void Tolerate(int /*result*/) {}
+
+// ---------------------------------------------------------------------------
+// Characters: UTF-8, UTF-16LE and the ANSI code page
+
+bool IsTextType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+uint32_t ConvertAnsiChar(BYTE b) {
+    return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
+}
+
+char ConvertToAnsiChar(uint32_t unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+        return static_cast<char>(unit);
+    for (size_t i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == unit)
+            return static_cast<char>(0x80 + i);
+    }
+    return kUnmappable;
+}
+
+void AppendUtf8(std::string &out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Reads the character at text[pos] (pos < text.size()) as UTF-8 and moves pos
+// past it. False for anything but the shortest form of a Unicode scalar value.
+bool ReadUtf8(const std::string &text, size_t &pos, uint32_t &c) {
+    BYTE lead = static_cast<BYTE>(text[pos]);
+    size_t more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 4;
+    if (more == 4 || lead > 0xF4 || text.size() - pos <= more)
+        return false;
+    c = more == 0 ? lead : lead & (0x3F >> more);
+    for (size_t i = 1; i <= more; ++i) {
+        BYTE b = static_cast<BYTE>(text[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return false;
+        c = c << 6 | (b & 0x3F);
+    }
+    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))
+        return false;
+    pos += more + 1;
+    return true;
+}
+
+template <typename Out> void AppendUnit(Out &out, uint32_t unit) {
+    out.push_back(static_cast<typename Out::value_type>(unit & 0xFF));
+    out.push_back(static_cast<typename Out::value_type>(unit >> 8));
+}
+
+template <typename Out> void AppendUtf16(Out &out, uint32_t c) {
+    if (c < 0x10000) {
+        AppendUnit(out, c);
+    } else {
+        AppendUnit(out, 0xD800 + ((c - 0x10000) >> 10));
+        AppendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+}
+
+uint32_t GetUnit(const BYTE *p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
+}
+
+// Decodes `count` UTF-16LE code units to UTF-8. False at a lone surrogate or
+// a NUL.
+bool DecodeUtf16(const BYTE *units, size_t count, std::string &out) {
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t c = GetUnit(units + 2 * i);
+        if (c >= 0xD800 && c < 0xE000) {
+            if (c >= 0xDC00 || i + 1 >= count)
+                return false;
+            uint32_t low = GetUnit(units + 2 * ++i);
+            if (low < 0xDC00 || low >= 0xE000)
+                return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        } else if (c == 0) {
+            return false;
+        }
+        AppendUtf8(out, c);
+    }
+    return true;
+}
+
+// The UTF-16LE code units of text in ANSI.
+std::vector<BYTE> ConvertFromAnsi(const BYTE *data, size_t size) {
+    std::vector<BYTE> out;
+    out.reserve(2 * size);
+    for (size_t i = 0; i < size; ++i)
+        AppendUnit(out, ConvertAnsiChar(data[i]));
+    return out;
+}
+
+// The ANSI bytes of UTF-16LE code units.
+std::vector<BYTE> ConvertToAnsi(const std::vector<BYTE> &units) {
+    std::vector<BYTE> out;
+    out.reserve(units.size() / 2);
+    for (size_t i = 0; i + 1 < units.size(); i += 2)
+        out.push_back(static_cast<BYTE>(ConvertToAnsiChar(GetUnit(&units[i]))));
+    return out;
+}
+
+// A name or key path given to the services, as the hive's text spells it.
+std::string ConvertNameToHive(const Tag_Hive &hive, const std::string &ansi) {
+    if (!hive.version5)
+        return ansi;
+    std::string out;
+    for (char c : ansi)
+        AppendUtf8(out, ConvertAnsiChar(static_cast<BYTE>(c)));
+    return out;
+}
+
+// Hive text (UTF-8 in version 5) in the file's encoding.
+std::string EncodeText(const Tag_Hive &hive, const std::string &text) {
+    if (!hive.utf16)
+        return text;
+    std::string out;
+    for (size_t pos = 0; pos < text.size();) {
+        uint32_t c = 0;
+        if (!ReadUtf8(text, pos, c)) {
+            c = 0xFFFD; // not reached: the layer's texts are valid UTF-8
+            ++pos;
+        }
+        AppendUtf16(out, c);
+    }
+    return out;
+}
+
 // ---------------------------------------------------------------------------
 // Parsing
 
-// Parses a quoted string starting at text[pos] == '"'. Only \\ and \" are
-// escapes. On success pos is just past the closing quote.
-bool parseQuoted(const std::string &text, size_t &pos, std::string &out) {
+// Cuts the file into lines and decodes them: UTF-16LE after its byte-order
+// mark, else 8-bit text (a UTF-8 byte-order mark left out).
+bool SplitLines(Tag_Hive &hive) {
+    const std::string &bytes = hive.bytes;
+    hive.utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (hive.utf16 && bytes.size() % 2 != 0)
+        return false;
+    size_t step = hive.utf16 ? 2 : 1;
+    size_t start = 0;
+    size_t text_start = hive.utf16 ? 2 : bytes.compare(0, 3, kUtf8Bom) == 0 ? 3 : 0;
+    while (text_start < bytes.size()) {
+        size_t lf = text_start;
+        while (lf < bytes.size() && !(bytes[lf] == '\n' && (!hive.utf16 || bytes[lf + 1] == 0)))
+            lf += step;
+        Tag_File_Line line{
+            start, lf < bytes.size() ? lf + step : lf, lf < bytes.size(), false, false, ""};
+        size_t stop = lf;
+        if (stop - text_start >= step && bytes[stop - step] == '\r' &&
+            (!hive.utf16 || bytes[stop - 1] == 0)) {
+            stop -= step;
+            line.crlf = line.ended;
+            line.cr_last = !line.ended;
+        }
+        if (!hive.utf16) {
+            line.text = bytes.substr(text_start, stop - text_start);
+        } else if (!DecodeUtf16(reinterpret_cast<const BYTE *>(bytes.data()) + text_start,
+                                (stop - text_start) / 2, line.text)) {
+            return false;
+        }
+        hive.lines.push_back(std::move(line));
+        start = text_start = hive.lines.back().end;
+    }
+    return true;
+}
+
+// Parses a quoted string starting at text[pos] == '"'. The escapes are \\ and
+// \", and in version 5 also \n and \r. On success pos is just past the
+// closing quote.
+bool ParseQuoted(const std::string &text, bool version5, size_t &pos, std::string &out) {
     if (pos >= text.size() || text[pos] != '"')
         return false;
     out.clear();
@@ -200,11 +478,12 @@ bool parseQuoted(const std::string &text, size_t &pos, std::string &out) {
         if (c == '\\') {
             if (i + 1 >= text.size())
                 return false;
-            char n = text[i + 1];
-            if (n != '\\' && n != '"')
+            char n = text[++i];
+            if (version5 && (n == 'n' || n == 'r'))
+                n = n == 'n' ? '\n' : '\r';
+            else if (n != '\\' && n != '"')
                 return false;
             out += n;
-            ++i;
         } else {
             out += c;
         }
@@ -214,81 +493,117 @@ bool parseQuoted(const std::string &text, size_t &pos, std::string &out) {
 
 // Parses a comma-separated list of bytes, each one or two hex digits, blanks
 // allowed around the commas. An empty list is zero bytes.
-bool parseHexList(const std::string &text, std::vector<BYTE> &out) {
+bool ParseHexList(const std::string &text, std::vector<BYTE> &out) {
     out.clear();
-    std::string all = trim(text);
+    std::string all = Trim(text);
     if (all.empty())
         return true;
     size_t pos = 0;
     for (;;) {
         size_t comma = all.find(',', pos);
         std::string item =
-            trim(all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+            Trim(all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
         if (item.empty() || item.size() > 2)
             return false;
-        int hi = hexDigit(item[0]);
-        int lo = item.size() == 2 ? hexDigit(item[1]) : 0;
+        int hi = HexDigitValue(item[0]);
+        int lo = item.size() == 2 ? HexDigitValue(item[1]) : 0;
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(static_cast<BYTE>(item.size() == 2 ? (hi << 4) | lo : hi));
         if (comma == std::string::npos)
-            return true;
+            return out.size() <= kMaxData;
         pos = comma + 1;
     }
 }
 
-void setValue(RegKey &key, const std::string &name, DWORD type, const std::vector<BYTE> &data) {
-    for (RegValue &v : key.values) {
-        if (equalNoCase(v.name, name)) {
-            v.type = type;
-            v.data = data;
-            return;
-        }
+// The value of that name, removed ones included.
+Tag_Reg_Value *FindValue(Tag_Reg_Key &key, const std::string &name) {
+    for (Tag_Reg_Value &v : key.values) {
+        if (EqualNoCase(v.name, name))
+            return &v;
     }
-    key.values.push_back(RegValue{name, type, data});
+    return nullptr;
 }
 
-RegKey *findKey(Hive &hive, const std::string &path) {
-    for (RegKey &k : hive.keys) {
-        if (equalNoCase(k.path, path))
+const Tag_Reg_Value *FindLiveValue(const Tag_Reg_Key &key, const std::string &name) {
+    for (const Tag_Reg_Value &v : key.values) {
+        if (!v.removed && EqualNoCase(v.name, name))
+            return &v;
+    }
+    return nullptr;
+}
+
+// Records an entry of the file: a value set (or, with removed, taken away) by
+// lines first to last. A value keeps the spelling of its name it had first.
+void StoreValue(Tag_Reg_Key &key, const std::string &name, DWORD type, std::vector<BYTE> data,
+                bool removed, size_t first, size_t last) {
+    Tag_Reg_Value *v = FindValue(key, name);
+    if (!v) {
+        key.values.push_back(Tag_Reg_Value{name, type, {}, removed, first, last});
+        v = &key.values.back();
+    }
+    v->type = type;
+    v->data = std::move(data);
+    v->removed = removed;
+    v->first_line = first;
+    v->last_line = last;
+}
+
+Tag_Reg_Key *FindKey(Tag_Hive &hive, const std::string &path) {
+    for (Tag_Reg_Key &k : hive.keys) {
+        if (EqualNoCase(k.path, path))
             return &k;
     }
     return nullptr;
 }
 
-// Parses one value line (already trimmed). A hex list ending in a backslash
-// continues on the next lines, which are consumed from lines[next...].
-bool parseValueLine(const std::string &line, const std::vector<std::string> &lines, size_t &next,
-                    RegKey &key) {
+// Parses one value entry: its line (already trimmed), which is lines[first],
+// and the continuation lines of a hex list ending in a backslash, which are
+// consumed from lines[next...].
+bool ParseValueLine(Tag_Hive &hive, const std::string &line, size_t first, size_t &next,
+                    Tag_Reg_Key &key) {
     std::string name;
     size_t pos = 0;
     if (line[0] == '@') {
         pos = 1;
-    } else if (!parseQuoted(line, pos, name)) {
+    } else if (!ParseQuoted(line, hive.version5, pos, name)) {
         return false;
     }
-    while (pos < line.size() && isBlank(line[pos]))
+    while (pos < line.size() && IsBlank(line[pos]))
         ++pos;
     if (pos >= line.size() || line[pos] != '=')
         return false;
     ++pos;
-    while (pos < line.size() && isBlank(line[pos]))
+    while (pos < line.size() && IsBlank(line[pos]))
         ++pos;
     std::string rest = line.substr(pos);
 
     DWORD type = REG_SZ;
     std::vector<BYTE> data;
+    if (hive.version5 && rest == "-") {
+        StoreValue(key, name, REG_NONE, data, true, first, first);
+        return true;
+    }
     if (!rest.empty() && rest[0] == '"') {
         std::string text;
         size_t end = 0;
-        if (!parseQuoted(rest, end, text) || !trim(rest.substr(end)).empty())
+        if (!ParseQuoted(rest, hive.version5, end, text) || !Trim(rest.substr(end)).empty())
             return false;
-        data.assign(text.begin(), text.end());
-        data.push_back(0);
-        type = REG_SZ;
+        if (!hive.version5) {
+            data.assign(text.begin(), text.end());
+            data.push_back(0);
+        } else {
+            for (size_t at = 0; at < text.size();) {
+                uint32_t c = 0;
+                if (!ReadUtf8(text, at, c))
+                    return false; // not reached: the lines were checked as UTF-8
+                AppendUtf16(data, c);
+            }
+            AppendUnit(data, 0);
+        }
     } else if (rest.compare(0, 6, "dword:") == 0) {
         DWORD v = 0;
-        if (!parseHexNumber(trim(rest.substr(6)), v))
+        if (!ParseHexNumber(Trim(rest.substr(6)), v))
             return false;
         for (int i = 0; i < 4; ++i)
             data.push_back(static_cast<BYTE>(v >> (8 * i)));
@@ -299,78 +614,94 @@ bool parseValueLine(const std::string &line, const std::vector<std::string> &lin
         if (p < rest.size() && rest[p] == '(') {
             size_t close = rest.find(')', p);
             if (close == std::string::npos ||
-                !parseHexNumber(rest.substr(p + 1, close - p - 1), type))
+                !ParseHexNumber(rest.substr(p + 1, close - p - 1), type))
                 return false;
             p = close + 1;
         }
         if (p >= rest.size() || rest[p] != ':')
             return false;
-        std::string list = trim(rest.substr(p + 1));
+        std::string list = Trim(rest.substr(p + 1));
         while (!list.empty() && list.back() == '\\') {
             list.pop_back();
-            if (next >= lines.size())
+            if (next >= hive.lines.size())
                 return false; // continuation at the end of the file
-            list += trim(lines[next++]);
+            list += Trim(hive.lines[next++].text);
         }
-        if (!parseHexList(list, data))
+        if (!ParseHexList(list, data))
             return false;
     } else {
         return false;
     }
-    setValue(key, name, type, data);
+    StoreValue(key, name, type, std::move(data), false, first, next - 1);
     return true;
 }
 
-bool parseHive(const std::string &raw, Hive &hive) {
+bool ParseHive(std::string bytes, Tag_Hive &hive) {
     hive.keys.clear();
-    std::string text = raw;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        text.erase(0, 3);
-
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t lf = text.find('\n', start);
-        size_t end = lf == std::string::npos ? text.size() : lf;
-        size_t len = end - start;
-        if (len > 0 && text[start + len - 1] == '\r')
-            --len;
-        lines.push_back(text.substr(start, len));
-        start = lf == std::string::npos ? text.size() : lf + 1;
+    hive.lines.clear();
+    hive.bytes = std::move(bytes);
+    if (!SplitLines(hive) || hive.lines.empty())
+        return false;
+    std::string header = Trim(hive.lines[0].text);
+    hive.version5 = header == kHeader5;
+    if (!hive.version5 && (hive.utf16 || header != kHeader4))
+        return false;
+    hive.eol = !hive.lines[0].ended || hive.lines[0].crlf ? kCrLf : kCrLf + 1;
+    if (hive.version5 && !hive.utf16) {
+        // UTF-8 text without NUL characters.
+        for (const Tag_File_Line &l : hive.lines) {
+            uint32_t c = 0;
+            for (size_t pos = 0; pos < l.text.size();) {
+                if (!ReadUtf8(l.text, pos, c) || c == 0)
+                    return false;
+            }
+        }
     }
 
-    if (lines.empty() || trim(lines[0]) != kHeader)
-        return false;
-
-    RegKey *current = nullptr;
+    Tag_Reg_Key *current = nullptr;
     size_t next = 1;
-    while (next < lines.size()) {
-        std::string line = trim(lines[next++]);
+    while (next < hive.lines.size()) {
+        size_t first = next;
+        std::string line = Trim(hive.lines[next++].text);
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
-            if (line.size() < 3 || line.back() != ']' || line[1] == '-')
-                return false; // key removal ("[-...]") is not supported
+            if (line.size() < 3 || line.back() != ']')
+                return false;
+            if (line[1] == '-') {
+                // Removal of a key and the keys below it (version 5 only).
+                if (!hive.version5 || line.size() < 4)
+                    return false;
+                std::string gone = line.substr(2, line.size() - 3);
+                for (size_t i = hive.keys.size(); i-- > 0;) {
+                    if (IsInKeyTree(hive.keys[i].path, gone))
+                        hive.keys.erase(hive.keys.begin() + static_cast<std::ptrdiff_t>(i));
+                }
+                current = nullptr;
+                continue;
+            }
             std::string path = line.substr(1, line.size() - 2);
-            current = findKey(hive, path);
+            current = FindKey(hive, path);
             if (!current) {
-                hive.keys.push_back(RegKey{path, {}});
+                hive.keys.push_back(Tag_Reg_Key{path, {}, first});
                 current = &hive.keys.back();
             }
+            current->last_line = first;
             continue;
         }
         if (!current || (line[0] != '"' && line[0] != '@'))
             return false;
-        if (!parseValueLine(line, lines, next, *current))
+        if (!ParseValueLine(hive, line, first, next, *current))
             return false;
+        current->last_line = next - 1;
     }
     return true;
 }
 
 // Reads and parses the hive file.
-LONG loadHive(Hive &hive) {
-    FileCloser fc{fopen(hivePath(), "rb")};
-    if (!fc.f) {
+LONG LoadHive(Tag_Hive &hive) {
+    Tag_File_Closer file{fopen(GetHivePath(), "rb")};
+    if (!file.f) {
         if (errno == ENOENT || errno == ENOTDIR)
             return ERROR_FILE_NOT_FOUND;
         if (errno == EACCES || errno == EPERM)
@@ -380,17 +711,17 @@ LONG loadHive(Hive &hive) {
     std::string text;
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, fc.f)) > 0)
+    while ((n = fread(buf, 1, sizeof buf, file.f)) > 0)
         text.append(buf, n);
-    if (ferror(fc.f))
+    if (ferror(file.f))
         return ERROR_BADDB;
-    return parseHive(text, hive) ? ERROR_SUCCESS : ERROR_BADDB;
+    return ParseHive(std::move(text), hive) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 // ---------------------------------------------------------------------------
 // Writing
 
-void appendQuoted(std::string &out, const std::string &s) {
+void AppendQuoted(std::string &out, const std::string &s) {
     out += '"';
     for (char c : s) {
         if (c == '\\' || c == '"')
@@ -400,19 +731,23 @@ void appendQuoted(std::string &out, const std::string &s) {
     out += '"';
 }
 
-// A REG_SZ is written as a quoted string only when that gives back exactly
-// its bytes: a text, NUL-terminated, with no other NUL and no line break.
-bool isPlainString(const std::vector<BYTE> &data) {
-    if (data.empty() || data.back() != 0)
+// The text of a REG_SZ when a quoted string gives back exactly its bytes: a
+// text, NUL-terminated, with no other NUL and no line break (in version 5:
+// UTF-16LE code units, without a lone surrogate).
+bool GetPlainText(const Tag_Hive &hive, const std::vector<BYTE> &data, std::string &text) {
+    size_t unit = hive.version5 ? 2 : 1;
+    if (data.size() < unit || data.size() % unit != 0 || data[data.size() - 1] != 0 ||
+        data[data.size() - unit] != 0)
         return false;
-    for (size_t i = 0; i + 1 < data.size(); ++i) {
-        if (data[i] == 0 || data[i] == '\r' || data[i] == '\n')
-            return false;
-    }
-    return true;
+    if (!hive.version5)
+        text.assign(data.begin(), data.end() - 1);
+    else if (!DecodeUtf16(data.data(), data.size() / 2 - 1, text))
+        return false;
+    return text.find('\0') == std::string::npos && text.find_first_of("\r\n") == std::string::npos;
 }
 
-void appendHexList(std::string &out, std::string line, const std::vector<BYTE> &data) {
+void AppendHexList(std::string &out, std::string line, const std::vector<BYTE> &data,
+                   const char *eol) {
     static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < data.size(); ++i) {
         std::string item;
@@ -424,27 +759,32 @@ void appendHexList(std::string &out, std::string line, const std::vector<BYTE> &
         if (line.size() + item.size() > kMaxLine - 1 && line != "  ") {
             out += line;
             out += '\\';
-            out += kEol;
+            out += eol;
             line = "  ";
         }
         line += item;
     }
     out += line;
-    out += kEol;
+    out += eol;
 }
 
-void appendValue(std::string &out, const RegValue &v) {
-    std::string line;
-    if (v.name.empty())
-        line = "@";
+void AppendName(std::string &out, const std::string &name) {
+    if (name.empty())
+        out += '@';
     else
-        appendQuoted(line, v.name);
-    line += '=';
+        AppendQuoted(out, name);
+    out += '=';
+}
 
-    if (v.type == REG_SZ && isPlainString(v.data)) {
-        appendQuoted(line, std::string(v.data.begin(), v.data.end() - 1));
+// The entry of a value in the hive's text, each line ended by eol.
+void AppendValue(std::string &out, const Tag_Hive &hive, const Tag_Reg_Value &v, const char *eol) {
+    std::string line;
+    AppendName(line, v.name);
+    std::string text;
+    if (v.type == REG_SZ && GetPlainText(hive, v.data, text)) {
+        AppendQuoted(line, text);
         out += line;
-        out += kEol;
+        out += eol;
     } else if (v.type == REG_DWORD && v.data.size() == 4) {
         DWORD d = static_cast<DWORD>(v.data[0]) | static_cast<DWORD>(v.data[1]) << 8 |
                   static_cast<DWORD>(v.data[2]) << 16 | static_cast<DWORD>(v.data[3]) << 24;
@@ -452,7 +792,7 @@ void appendValue(std::string &out, const RegValue &v) {
         snprintf(num, sizeof num, "dword:%08x", static_cast<unsigned>(d));
         out += line;
         out += num;
-        out += kEol;
+        out += eol;
     } else {
         if (v.type == REG_BINARY) {
             line += "hex:";
@@ -461,64 +801,82 @@ void appendValue(std::string &out, const RegValue &v) {
             snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(v.type));
             line += tag;
         }
-        appendHexList(out, line, v.data);
+        AppendHexList(out, line, v.data, eol);
     }
 }
 
-std::string serialiseHive(const Hive &hive) {
-    std::string out = kHeader;
-    out += kEol;
-    out += kEol;
-    for (const RegKey &k : hive.keys) {
+// A REGEDIT4 hive, written canonically.
+std::string SerialiseHive(const Tag_Hive &hive) {
+    std::string out = kHeader4;
+    out += kCrLf;
+    out += kCrLf;
+    for (const Tag_Reg_Key &k : hive.keys) {
         out += '[';
         out += k.path;
         out += ']';
-        out += kEol;
-        for (const RegValue &v : k.values)
-            appendValue(out, v);
-        out += kEol;
+        out += kCrLf;
+        for (const Tag_Reg_Value &v : k.values)
+            AppendValue(out, hive, v, kCrLf);
+        out += kCrLf;
     }
     return out;
 }
 
-LONG writeErrorFor(int err) {
+// A version-5 hive's bytes with one entry (hive text, lines ended) in place of
+// the old one, or after the last line of the key's last section when there
+// is no old one.
+std::string EditHive(const Tag_Hive &hive, const Tag_Reg_Key &key, const Tag_Reg_Value *old,
+                     std::string entry) {
+    size_t begin = hive.lines[key.last_line].end;
+    size_t end = begin;
+    if (old) {
+        begin = hive.lines[old->first_line].begin;
+        end = hive.lines[old->last_line].end;
+    } else if (!hive.lines[key.last_line].ended) {
+        entry.insert(0, hive.lines[key.last_line].cr_last ? "\n" : hive.eol);
+    }
+    std::string out = hive.bytes.substr(0, begin);
+    out += EncodeText(hive, entry);
+    out.append(hive.bytes, end, std::string::npos);
+    return out;
+}
+
+LONG MapWriteError(int err) {
     if (err == EACCES || err == EPERM || err == EROFS)
         return ERROR_ACCESS_DENIED;
     return ERROR_WRITE_FAULT;
 }
 
-// Writes the whole hive to a temporary file beside it and renames that over
-// the hive. On failure the temporary is removed and the hive is untouched.
-LONG saveHive(const Hive &hive) {
-    std::string text = serialiseHive(hive);
-    std::string target = resolvedHivePath();
+// Writes the hive's new bytes to a temporary file beside it and renames that
+// over the hive. On failure the temporary is removed and the hive is
+// untouched.
+LONG WriteHiveFile(const std::string &text) {
+    std::string target = ResolveHivePath();
     std::string tmp = target + ".tmp." + std::to_string(static_cast<long>(getpid()));
     // Everything that allocates is done before the temporary exists, so an
     // allocation failure cannot leave it behind or follow a finished rename.
-    std::string directory = directoryOf(target);
+    std::string directory = GetDirectory(target);
 
     struct stat st;
-    bool haveOld = stat(target.c_str(), &st) == 0;
+    bool have_old = stat(target.c_str(), &st) == 0;
 
     int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        return writeErrorFor(errno);
-    if (haveOld) {
-        // Keep the hive's mode and, where allowed, its owner.
-        if (fchmod(fd, st.st_mode & 07777) != 0) {
-            // Best effort: the umask-limited mode is acceptable.
-        }
-        if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
-            fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Best effort: an unprivileged writer keeps its own ownership.
-        }
+        return MapWriteError(errno);
+    if (have_old) {
+        // Keep the hive's mode and, where allowed, its owner. Both are best
+        // effort: the umask-limited mode is acceptable, and an unprivileged
+        // writer keeps its own ownership.
+        Tolerate(fchmod(fd, st.st_mode & 07777));
+        if (st.st_uid != geteuid() || st.st_gid != getegid())
+            Tolerate(fchown(fd, st.st_uid, st.st_gid));
     }
     FILE *f = fdopen(fd, "wb");
     if (!f) {
         int err = errno;
         close(fd);
         unlink(tmp.c_str());
-        return writeErrorFor(err);
+        return MapWriteError(err);
     }
     int err = 0;
     errno = 0;
@@ -531,40 +889,38 @@ LONG saveHive(const Hive &hive) {
         err = errno;
     if (err != 0) {
         unlink(tmp.c_str());
-        return writeErrorFor(err);
+        return MapWriteError(err);
     }
 
     // Make the rename itself durable. A directory that cannot be opened or
     // synced does not undo a write that has already replaced the hive.
     int dfd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
-        if (fsync(dfd) != 0) {
-            // See above.
-        }
+        Tolerate(fsync(dfd));
         close(dfd);
     }
     return ERROR_SUCCESS;
 }
 
 // Loads the hive and finds the key an open handle refers to.
-LONG loadKeyOf(const HKEY__ *k, Hive &hive, RegKey *&key) {
-    LONG rc = loadHive(hive);
+LONG LoadKeyOf(const HKEY__ *k, Tag_Hive &hive, Tag_Reg_Key *&key) {
+    LONG rc = LoadHive(hive);
     if (rc == ERROR_FILE_NOT_FOUND)
         return ERROR_KEY_DELETED; // the hive was there when the key was opened
     if (rc != ERROR_SUCCESS)
         return rc;
-    key = findKey(hive, k->path);
+    key = FindKey(hive, ConvertNameToHive(hive, k->path));
     return key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
-std::string valueName(LPCSTR name) {
+std::string MakeValueName(LPCSTR name) {
     return name ? std::string(name) : std::string();
 }
 
 // ---------------------------------------------------------------------------
 // The services
 
-LONG openKey(HKEY root, LPCSTR subKey, REGSAM sam, PHKEY result) {
+LONG OpenKey(HKEY root, LPCSTR sub_key, REGSAM sam, PHKEY result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -572,184 +928,188 @@ LONG openKey(HKEY root, LPCSTR subKey, REGSAM sam, PHKEY result) {
     std::string path;
     if (root == HKEY_LOCAL_MACHINE) {
         path = kLocalMachine;
-    } else if (HKEY__ *parent = findOpenKey(root)) {
+    } else if (HKEY__ *parent = FindOpenKey(root)) {
         path = parent->path;
-    } else if (isPredefinedRoot(root)) {
+    } else if (IsPredefinedRoot(root)) {
         return ERROR_FILE_NOT_FOUND; // only the local-machine hive is kept
     } else {
         return ERROR_INVALID_HANDLE;
     }
-    if (subKey && *subKey) {
+    if (sub_key && *sub_key) {
         path += '\\';
-        path += subKey;
+        path += sub_key;
     }
 
-    Hive hive;
-    LONG rc = loadHive(hive);
+    Tag_Hive hive;
+    LONG rc = LoadHive(hive);
     if (rc != ERROR_SUCCESS)
         return rc;
-    RegKey *key = findKey(hive, path);
-    if (!key)
+    if (!FindKey(hive, ConvertNameToHive(hive, path)))
         return ERROR_FILE_NOT_FOUND;
 
     if (sam & KEY_SET_VALUE) {
         // A change replaces the file by a rename, so both the file and its
         // directory must be writable.
-        std::string target = resolvedHivePath();
-        if (access(target.c_str(), W_OK) != 0 || access(directoryOf(target).c_str(), W_OK) != 0)
+        std::string target = ResolveHivePath();
+        if (access(target.c_str(), W_OK) != 0 || access(GetDirectory(target).c_str(), W_OK) != 0)
             return ERROR_ACCESS_DENIED;
     }
 
-    // The handle records the path as the hive spells it.
-    std::string keyPath = key->path;
-    HKEY__ *k = new (std::nothrow) HKEY__{g_openKeys, std::move(keyPath), sam};
+    HKEY__ *k = new (std::nothrow) HKEY__{open_keys, std::move(path), sam};
     if (!k)
         return ERROR_OUTOFMEMORY;
-    g_openKeys = k;
+    open_keys = k;
     *result = k;
     return ERROR_SUCCESS;
 }
 
-LONG setValueEx(HKEY h, LPCSTR name, DWORD type, const BYTE *data, DWORD size) {
-    HKEY__ *k = findOpenKey(h);
+LONG SetValue(HKEY h, LPCSTR name, DWORD type, const BYTE *data, DWORD size) {
+    HKEY__ *k = FindOpenKey(h);
     if (!k)
-        return isPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
+        return IsPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_SET_VALUE))
         return ERROR_ACCESS_DENIED;
     if (!data && size != 0)
         return ERROR_INVALID_PARAMETER;
-    std::string n = valueName(name);
+    std::string n = MakeValueName(name);
     if (n.find_first_of("\r\n") != std::string::npos)
         return ERROR_INVALID_PARAMETER; // a line break cannot be written in a name
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
     if (rc != ERROR_SUCCESS)
         return rc;
+    n = ConvertNameToHive(hive, n);
     std::vector<BYTE> bytes;
-    if (size)
+    if (hive.version5 && IsTextType(type))
+        bytes = ConvertFromAnsi(data, size);
+    else if (size)
         bytes.assign(data, data + size);
-    setValue(*key, n, type, bytes);
-    return saveHive(hive);
+    if (!hive.version5) {
+        StoreValue(*key, n, type, std::move(bytes), false, 0, 0);
+        return WriteHiveFile(SerialiseHive(hive));
+    }
+    // A value that exists keeps the spelling of its name.
+    Tag_Reg_Value *old = FindValue(*key, n);
+    Tag_Reg_Value now{old && !old->removed ? old->name : n, type, std::move(bytes), false, 0, 0};
+    std::string entry;
+    AppendValue(entry, hive, now, hive.eol);
+    return WriteHiveFile(EditHive(hive, *key, old, std::move(entry)));
 }
 
-LONG queryValueEx(HKEY h, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-    HKEY__ *k = findOpenKey(h);
+LONG QueryValue(HKEY h, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    HKEY__ *k = FindOpenKey(h);
     if (!k)
-        return isPredefinedRoot(h) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
+        return IsPredefinedRoot(h) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
     if (!(k->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
     if (reserved || (data && !size))
         return ERROR_INVALID_PARAMETER;
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    std::string n = valueName(name);
-    for (const RegValue &v : key->values) {
-        if (!equalNoCase(v.name, n))
-            continue;
-        if (type)
-            *type = v.type;
-        if (!size)
-            return ERROR_SUCCESS;
-        DWORD need = static_cast<DWORD>(v.data.size());
-        if (!data) {
-            *size = need;
-            return ERROR_SUCCESS;
-        }
-        DWORD room = *size;
-        *size = need;
-        if (room < need)
-            return ERROR_MORE_DATA;
-        if (need)
-            memcpy(data, v.data.data(), need);
+    const Tag_Reg_Value *v = FindLiveValue(*key, ConvertNameToHive(hive, MakeValueName(name)));
+    if (!v)
+        return ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = v->type;
+    if (!size)
         return ERROR_SUCCESS;
+    std::vector<BYTE> ansi;
+    if (hive.version5 && IsTextType(v->type))
+        ansi = ConvertToAnsi(v->data);
+    const std::vector<BYTE> &bytes = hive.version5 && IsTextType(v->type) ? ansi : v->data;
+    DWORD need = static_cast<DWORD>(bytes.size());
+    if (!data) {
+        *size = need;
+        return ERROR_SUCCESS;
+    }
+    DWORD room = *size;
+    *size = need;
+    if (room < need)
+        return ERROR_MORE_DATA;
+    if (need)
+        memcpy(data, bytes.data(), need);
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteValue(HKEY h, LPCSTR name) {
+    HKEY__ *k = FindOpenKey(h);
+    if (!k)
+        return IsPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
+    if (!(k->access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+
+    Tag_Hive hive;
+    Tag_Reg_Key *key = nullptr;
+    LONG rc = LoadKeyOf(k, hive, key);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    std::string n = ConvertNameToHive(hive, MakeValueName(name));
+    for (size_t i = 0; i < key->values.size(); ++i) {
+        const Tag_Reg_Value &v = key->values[i];
+        if (v.removed || !EqualNoCase(v.name, n))
+            continue;
+        if (!hive.version5) {
+            key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(i));
+            return WriteHiveFile(SerialiseHive(hive));
+        }
+        // An import removes the value by this line.
+        std::string entry;
+        AppendName(entry, v.name);
+        entry += '-';
+        entry += hive.eol;
+        return WriteHiveFile(EditHive(hive, *key, &v, std::move(entry)));
     }
     return ERROR_FILE_NOT_FOUND;
 }
 
-LONG deleteValue(HKEY h, LPCSTR name) {
-    HKEY__ *k = findOpenKey(h);
-    if (!k)
-        return isPredefinedRoot(h) ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE;
-    if (!(k->access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
+// ---------------------------------------------------------------------------
+// The Win32 entry points. Inside the module the standard containers report an
+// allocation failure by throwing; RunGuarded is the one place where that ends,
+// as ERROR_OUTOFMEMORY, so no exception leaves the layer.
 
-    Hive hive;
-    RegKey *key = nullptr;
-    LONG rc = loadKeyOf(k, hive, key);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    std::string n = valueName(name);
-    for (size_t i = 0; i < key->values.size(); ++i) {
-        if (equalNoCase(key->values[i].name, n)) {
-            key->values.erase(key->values.begin() + static_cast<std::ptrdiff_t>(i));
-            return saveHive(hive);
-        }
+template <typename Call> LONG RunGuarded(Call call) noexcept {
+    try {
+        return call();
+    } catch (const std::bad_alloc &) {
+        return ERROR_OUTOFMEMORY;
+    } catch (const std::length_error &) {
+        return ERROR_OUTOFMEMORY; // a size beyond what a string or vector can hold
     }
-    return ERROR_FILE_NOT_FOUND;
 }
 
 } // namespace
 
-// ---------------------------------------------------------------------------
-// The Win32 entry points. Allocation failure inside the module ends here as
-// ERROR_OUTOFMEMORY; no exception leaves the layer.
-
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
-                   PHKEY phkResult) {
-    try {
-        return openKey(hKey, lpSubKey, samDesired, phkResult);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD /*options*/, REGSAM sam_desired, PHKEY result) {
+    return RunGuarded([&] { return OpenKey(key, sub_key, sam_desired, result); });
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwType,
-                    const BYTE *lpData, DWORD cbData) {
-    try {
-        return setValueEx(hKey, lpValueName, dwType, lpData, cbData);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegSetValueExA(HKEY key, LPCSTR value_name, DWORD /*reserved*/, DWORD type, const BYTE *data,
+                    DWORD size) {
+    return RunGuarded([&] { return SetValue(key, value_name, type, data, size); });
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                      LPBYTE lpData, LPDWORD lpcbData) {
-    try {
-        return queryValueEx(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size) {
+    return RunGuarded([&] { return QueryValue(key, value_name, reserved, type, data, size); });
 }
 
-LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    try {
-        return deleteValue(hKey, lpValueName);
-    } catch (const std::bad_alloc &) {
-        return ERROR_OUTOFMEMORY;
-    } catch (const std::length_error &) {
-        return ERROR_OUTOFMEMORY;
-    }
+LONG RegDeleteValueA(HKEY key, LPCSTR value_name) {
+    return RunGuarded([&] { return DeleteValue(key, value_name); });
 }
 
-LONG RegCloseKey(HKEY hKey) {
-    if (isPredefinedRoot(hKey))
+LONG RegCloseKey(HKEY key) {
+    if (IsPredefinedRoot(key))
         return ERROR_SUCCESS;
-    for (HKEY__ **p = &g_openKeys; *p; p = &(*p)->next) {
-        if (*p == hKey) {
-            *p = hKey->next;
-            delete hKey;
+    for (HKEY__ **p = &open_keys; *p; p = &(*p)->next) {
+        if (*p == key) {
+            *p = key->next;
+            delete key;
             return ERROR_SUCCESS;
         }
     }

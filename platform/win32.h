@@ -3,19 +3,36 @@
 // installer's source is the same on both platforms.
 //
 // Stand-ins (a contract that users and tests rely on):
-//   Registry      The local-machine hive is a REGEDIT4 text file, named by the
-//                 environment variable ORVEX_REGISTRY (default "registry.reg"
-//                 in the current directory). Every change is on disk when the
-//                 call returns (written to a temporary file, then renamed over
-//                 the hive). Keys, values and types not touched survive.
-//                 The file is written with CR LF line ends, as regedit does;
-//                 CR LF and LF are both read. A hive that cannot be parsed
+//   Registry      The local-machine hive is a registry file as Windows'
+//                 regedit writes it, named by the environment variable
+//                 ORVEX_REGISTRY (default "registry.reg" in the current
+//                 directory): REGEDIT4 (ANSI text), or "Windows Registry
+//                 Editor Version 5.00" as `reg export` writes it, in UTF-16LE
+//                 with a byte-order mark or in UTF-8 with or without one.
+//                 Read: CR LF and LF line ends, ';' comments, values of every
+//                 type (hex(2), hex(7), hex(b), any hex(N)), and in version 5
+//                 "[-KEY]" and "name"=- removals, applied in file order as an
+//                 import applies them. Every change is on disk when the call
+//                 returns (written to a temporary file, then renamed over the
+//                 hive). Keys, values and types not touched survive. A
+//                 REGEDIT4 hive is rewritten canonically with CR LF line ends.
+//                 A version-5 hive is changed in place, in its own encoding,
+//                 byte-order mark, header and line ends, so that it can go
+//                 back to Windows with `reg import`: the lines of everything
+//                 the change does not concern keep their bytes, a value set
+//                 replaces the entry an import would take it from, and a value
+//                 deleted is written as "name"=-. In a version-5 hive texts are
+//                 UTF-16 (REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ data, names,
+//                 key paths); the services give and take them in the ANSI code
+//                 page Windows-1252, unit by unit, as Windows' A functions do:
+//                 a character outside the code page reads as '?', every byte
+//                 set reads back the same. A hive that cannot be parsed
 //                 gives ERROR_BADDB and is never overwritten. A failed write
 //                 leaves the old hive in place and gives ERROR_ACCESS_DENIED
 //                 (permissions, read-only file system) or ERROR_WRITE_FAULT
-//                 (anything else, e.g. a full disk). A key whose section has
-//                 gone from the file since it was opened gives
-//                 ERROR_KEY_DELETED.
+//                 (anything else, e.g. a full disk). A key the file no longer
+//                 holds since it was opened (its section gone, or removed by
+//                 "[-KEY]") gives ERROR_KEY_DELETED.
 //   MessageBoxA   Writes "caption: text\n" to standard error, returns IDOK.
 //   GetSystemDirectoryA
 //                 The environment variable ORVEX_SYSTEM_DIR, or the current
@@ -59,6 +76,7 @@ typedef struct HINSTANCE__ *HINSTANCE;
 #define REG_BINARY 3u
 #define REG_DWORD 4u
 #define REG_MULTI_SZ 7u
+#define REG_QWORD 11u
 
 #define ERROR_SUCCESS 0L
 #define ERROR_INVALID_FUNCTION 1L
@@ -78,10 +96,9 @@ typedef struct HINSTANCE__ *HINSTANCE;
 
 #define MAX_PATH 260
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                   PHKEY phkResult);
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                    const BYTE *lpData, DWORD cbData);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE *lpData,
+                    DWORD cbData);
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                       LPBYTE lpData, LPDWORD lpcbData);
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);

@@ -14,7 +14,7 @@ dir=${1:-build/release}
 cmake --preset release -B "$dir" >/dev/null
 cmake --build "$dir" -j 2
 
-# The programs' own operator new/delete (test_registry brings malloc-based
+# The programs' own operator new/delete (test_posix_registry brings malloc-based
 # ones to inject allocation failures) are left alone: valgrind sees the
 # mallocs and frees beneath them.
 valgrind_args=(--error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect

@@ -6,16 +6,25 @@
 // wineserver, which the helper and the installer share); the message boxes are
 // read from Wine's relay trace of MessageBoxA and MessageBoxW.
 // ORVEX_INSTALL_EXE, when set, names another orvexinst.exe to check.
+//
+// The same table also runs the POSIX orvexinst on a hive exported from Wine's
+// registry: the device key as the case has it, exported by Wine's regedit (a
+// version-5 file in UTF-16LE), read through the POSIX registry layer, updated
+// by orvexinst through it, and imported again by Wine's regedit into the
+// registry it came from. The key must then hold what orvexinst.exe writes.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "e2e/cases.h"
+#include "platform/win32.h"
 #include "support/testutil.h"
 #include "wine/wine_process.h"
 
@@ -281,6 +290,192 @@ TEST_P(InstallerUnderWine, Case) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, InstallerUnderWine, ::testing::ValuesIn(e2e::Cases()),
+                         [](const ::testing::TestParamInfo<e2e::Case> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------
+// The POSIX orvexinst on a hive exported from Wine's registry
+
+const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0";
+
+// Values beside the case's, of the types and characters an exported file
+// holds: texts with quotes, backslashes and bytes of the ANSI code page
+// (Windows-1252), an expandable text, a text list and a 64-bit number.
+std::vector<e2e::Value> Extras() {
+    return {e2e::Sz("Device Description", "Orvex \"K5300\" at C:\\WINNT, caf\xE9 \x80 \xFF"),
+            {"Caf\xE9 Name", e2e::kRegSz, std::string("\0", 1)},
+            {"ImagePath", 2, std::string("%SystemRoot%\\System32\\k5300.sys\0", 33)},
+            {"InstalledDisplayDrivers", 7, std::string("k5300\0vga\0\0", 11)},
+            {"Counter", 11, std::string("\x88\x77\x66\x55\x44\x33\x22\x11", 8)}};
+}
+
+// Whether Wine's regedit exports the value as it is: it writes a REG_DWORD of
+// any size as a 4-byte "dword:" and a REG_SZ as the text before its first NUL.
+bool ExportsFaithfully(const e2e::Value &v) {
+    if (v.type == e2e::kRegDword)
+        return v.bytes.size() == 4;
+    if (v.type == e2e::kRegSz)
+        return !v.bytes.empty() && v.bytes.find('\0') == v.bytes.size() - 1;
+    return true;
+}
+
+// A Linux path as Wine's Z: drive shows it.
+std::string WindowsPath(const std::string &path) {
+    std::string out = "Z:" + path;
+    for (char &c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+}
+
+// The file's lines, split after each UTF-16LE line feed.
+std::vector<std::string> Utf16Lines(const std::string &bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i] == '\n' && bytes[i + 1] == 0) {
+            lines.push_back(bytes.substr(start, i + 2 - start));
+            start = i + 2;
+        }
+    }
+    if (start < bytes.size())
+        lines.push_back(bytes.substr(start));
+    return lines;
+}
+
+// The ASCII characters of UTF-16LE text, others as '?'.
+std::string Narrow(const std::string &utf16) {
+    std::string out;
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+        out += utf16[i + 1] == 0 && static_cast<unsigned char>(utf16[i]) < 0x80 ? utf16[i] : '?';
+    return out;
+}
+
+// A system directory for the POSIX orvexinst, removed at the end: in /tmp,
+// since the installer counts a path longer than 126 characters as a data file
+// it cannot read.
+struct SystemDirectory {
+    std::string path;
+    SystemDirectory() {
+        char pattern[] = "/tmp/orvex-system-XXXXXX";
+        if (mkdtemp(pattern) != nullptr)
+            path = pattern;
+    }
+    ~SystemDirectory() {
+        std::error_code ec;
+        if (!path.empty())
+            fs::remove_all(path, ec);
+    }
+};
+
+// Checks every value of a dump through the POSIX registry layer on the hive:
+// the same type and bytes as Wine's ANSI services gave.
+void ExpectPosixReadsLikeWine(const std::string &hive, const Dump &dump) {
+    setenv("ORVEX_REGISTRY", hive.c_str(), 1);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKey, 0, KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+    for (const auto &[name, line] : dump.lines) {
+        BYTE data[512];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, &type, data, &size), ERROR_SUCCESS)
+            << name;
+        e2e::Value read{name, type, std::string(reinterpret_cast<char *>(data), size)};
+        EXPECT_EQ(Line(read), line) << "value " << name << " (type, bytes, name)";
+    }
+    RegCloseKey(key);
+    unsetenv("ORVEX_REGISTRY");
+}
+
+class ExportedHive : public InstallerUnderWine {};
+
+TEST_P(ExportedHive, UpdatedOnPosixImportsAsOrvexinstExeWrites) {
+    const e2e::Case &c = GetParam();
+    if (c.key != e2e::Key::kPresent || c.data_file != e2e::DataFile::kText ||
+        c.system_dir_length != 0)
+        GTEST_SKIP() << "needs a device key to export and a data file the installer reads";
+    for (const e2e::Value &v : c.before) {
+        if (!ExportsFaithfully(v))
+            GTEST_SKIP() << "Wine's regedit cannot export " << v.name << " as it is";
+    }
+
+    WriteBytes(SystemDir() + "/ORVEXRES.DAT", c.dat);
+    std::string values;
+    for (const e2e::Value &v : c.before)
+        values += Line(v) + "\n";
+    for (const e2e::Value &v : Extras())
+        values += Line(v) + "\n";
+    WriteBytes(dir.File("values.txt"), values);
+
+    // What orvexinst.exe makes of the key.
+    winetest::Process set = RegKey({"reset", "values.txt"});
+    ASSERT_EQ(set.exit_code, 0) << set.err;
+    winetest::Process run = winetest::RunWine(Installer(), {}, dir.path());
+    ASSERT_EQ(run.exit_code, c.exit_code) << run.err;
+    winetest::Process windows = RegKey({"dump"});
+    Dump expected = ParseDump(windows.out);
+    ASSERT_TRUE(expected.ok) << windows.out;
+
+    // The key as it was, exported.
+    winetest::Process again = RegKey({"reset", "values.txt", "dump"});
+    ASSERT_EQ(again.exit_code, 0) << again.err;
+    Dump before = ParseDump(again.out);
+    ASSERT_TRUE(before.ok) << again.out;
+    std::string hive = dir.File("exported.reg");
+    winetest::Process exported = winetest::RunWine(
+        "regedit", {"/E", WindowsPath(hive), std::string("HKEY_LOCAL_MACHINE\\") + kDeviceKey},
+        dir.path());
+    ASSERT_EQ(exported.exit_code, 0) << exported.err;
+    const std::string exported_bytes = ReadBytes(hive);
+    ASSERT_EQ(exported_bytes.compare(0, 2, "\xFF\xFE"), 0) << "not UTF-16LE with a byte-order mark";
+    ExpectPosixReadsLikeWine(hive, before);
+
+    // Updated on POSIX: every line stays but the entries of the values the
+    // installer sets or removes.
+    SystemDirectory system_dir;
+    ASSERT_FALSE(system_dir.path.empty());
+    WriteBytes(system_dir.path + "/ORVEXRES.DAT", c.dat);
+    winetest::Process posix =
+        winetest::Run({ORVEXINST_PATH}, system_dir.path,
+                      {{"ORVEX_SYSTEM_DIR", system_dir.path}, {"ORVEX_REGISTRY", hive}});
+    EXPECT_EQ(posix.exit_code, c.exit_code) << posix.err;
+    std::string messages;
+    for (const std::string &m : c.messages)
+        messages += m + "\n";
+    EXPECT_EQ(posix.err, messages);
+    std::vector<std::string> after_lines = Utf16Lines(ReadBytes(hive));
+    ASSERT_FALSE(after_lines.empty());
+    EXPECT_EQ(after_lines[0], Utf16Lines(exported_bytes)[0]) << "byte-order mark and header";
+    const std::string touched[] = {"BusType",  "MemBase",     "MemSize",  "MemConfig",
+                                   "FontSize", "MonitorType", "CrtTiming"};
+    bool in_touched_entry = false;
+    for (const std::string &line : Utf16Lines(exported_bytes)) {
+        std::string text = Narrow(line);
+        if (text.compare(0, 2, "  ") != 0) { // not a continuation line
+            in_touched_entry = false;
+            for (const std::string &name : touched)
+                in_touched_entry = in_touched_entry || text.rfind("\"" + name + "\"=", 0) == 0;
+        }
+        auto kept = std::find(after_lines.begin(), after_lines.end(), line);
+        if (kept != after_lines.end())
+            after_lines.erase(kept);
+        else
+            EXPECT_TRUE(in_touched_entry) << "line changed: " << text;
+    }
+
+    // Imported again into the key as it was exported.
+    winetest::Process imported =
+        winetest::RunWine("regedit", {"/S", WindowsPath(hive)}, dir.path());
+    ASSERT_EQ(imported.exit_code, 0) << imported.err;
+    winetest::Process dump = RegKey({"dump"});
+    Dump after = ParseDump(dump.out);
+    ASSERT_TRUE(after.ok) << dump.out;
+    EXPECT_EQ(after.lines, expected.lines) << "the imported key differs from orvexinst.exe's";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ExportedHive, ::testing::ValuesIn(e2e::Cases()),
                          [](const ::testing::TestParamInfo<e2e::Case> &info) {
                              return std::string(info.param.name);
                          });

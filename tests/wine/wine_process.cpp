@@ -119,7 +119,7 @@ Process RunWine(const std::string &program, const std::vector<std::string> &args
                 const std::string &dir, const Environment &env) {
     std::vector<std::string> argv = {std::string(ORVEX_SOURCE_DIR) + "/scripts/wine-run.sh",
                                      program};
-    if (program.empty() || program[0] != '/')
+    if (program.find('/') != std::string::npos && program[0] != '/')
         argv[1] = std::string(ORVEX_WINDOWS_BUILD) + "/" + program;
     argv.insert(argv.end(), args.begin(), args.end());
     Environment all = {{"WINEPREFIX", Prefix()}, {"WINEDEBUG", "-all"}};

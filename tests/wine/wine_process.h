@@ -31,9 +31,10 @@ Process Run(const std::vector<std::string> &argv, const std::string &dir,
 // build (ORVEX_WINDOWS_BUILD/wineprefix).
 std::string Prefix();
 
-// Runs a Windows program of the Windows build (a path below it, e.g.
-// "install/orvexinst.exe", or an absolute path) under Wine through scripts/wine-run.sh, which makes
-// the prefix and its persistent server when they are missing.
+// Runs a Windows program under Wine through scripts/wine-run.sh, which makes
+// the prefix and its persistent server when they are missing: one of the
+// Windows build (a path below it, e.g. "install/orvexinst.exe"), an absolute
+// path, or one of Wine's own by name (e.g. "regedit").
 Process RunWine(const std::string &program, const std::vector<std::string> &args,
                 const std::string &dir, const Environment &env = {});
 
