@@ -210,7 +210,7 @@ void PrepareCase(const e2e::Case &c, const std::string &dir, const Environment &
 }
 
 void CheckKeyAfter(const e2e::Case &c, const std::string &before, const std::string &dir,
-                   const Environment &env) {
+                   const Environment &env, KeyDump *after_out) {
     std::vector<std::string> read;
     if (c.key == e2e::Key::kDenied)
         read.push_back("allow");
@@ -219,6 +219,8 @@ void CheckKeyAfter(const e2e::Case &c, const std::string &before, const std::str
     ASSERT_EQ(dump.exit_code, 0) << dump.err;
     KeyDump after = ParseKeyDump(dump.out);
     ASSERT_TRUE(after.ok) << dump.out;
+    if (after_out != nullptr)
+        *after_out = after;
 
     if (c.untouched || c.data_file == e2e::DataFile::kVanishes) {
         EXPECT_EQ(WithoutCr(dump.out), WithoutCr(before))

@@ -49,9 +49,9 @@ void PrepareCase(const e2e::Case &c, const std::string &dir, const Environment &
 
 // The key after the run against the case: untouched (byte for byte as the
 // dump `before`), still missing, the values of Case::after and none of
-// Case::absent.
+// Case::absent. The key as read goes to *after_out when given.
 void CheckKeyAfter(const e2e::Case &c, const std::string &before, const std::string &dir,
-                   const Environment &env);
+                   const Environment &env, KeyDump *after_out = nullptr);
 
 } // namespace winetest
 
