@@ -82,6 +82,30 @@ INSTANTIATE_TEST_SUITE_P(Table, InstallerUnderWine, ::testing::ValuesIn(e2e::Cas
                              return std::string(info.param.name);
                          });
 
+// orvexsetup without options and without a display: the dialog cannot be
+// created; a box says so (which, headless, returns at once) and nothing is
+// written.
+TEST(SetupUnderWine, WithoutADisplayTheDialogCannotBeShown) {
+    ScratchDir dir;
+    e2e::Case c = e2e::Case("SetupWithoutADisplay")
+                      .Dat(e2e::SetupDat())
+                      .Before(e2e::Defaults(640, 480, 72))
+                      .Setup({})
+                      .Exit(0)
+                      .Untouched();
+    std::string before;
+    ASSERT_NO_FATAL_FAILURE(winetest::PrepareCase(c, dir.path(), {}, &before));
+    winetest::Process run =
+        winetest::RunWine(ProgramOf(c), {}, dir.path(), {{"WINEDEBUG", "-all,+relay"}});
+    ASSERT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_code, 0);
+    std::vector<std::string> boxes = MessageBoxes(run.err);
+    ASSERT_EQ(boxes.size(), 1u) << run.err;
+    EXPECT_EQ(boxes[0].rfind("Orvex NT Driver Setup: The dialog cannot be shown. Error ", 0), 0u)
+        << boxes[0];
+    winetest::CheckKeyAfter(c, before, dir.path(), {});
+}
+
 // The trace reader itself, on lines as Wine 8 writes them.
 TEST(RelayTrace, ReadsTextAndCaptionOfEachCall) {
     std::string trace =
