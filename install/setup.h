@@ -52,7 +52,7 @@ struct Tag_Setup_Choice {
 // argument (NUL-terminated; at most size - 1 bytes, the rest dropped).
 // *cursor moves past it. Returns false when no argument is left. *length
 // (when given) receives the argument's full length, even when cut.
-bool NextCommandLineArgument(const char **cursor, char *argument, size_t size, size_t *length);
+bool ReadCommandLineArgument(const char **cursor, char *argument, size_t size, size_t *length);
 
 // Read the options of the command line. A bad option stops the reading; the
 // message to show is then in the text GetSetupMessage returns.

@@ -83,13 +83,13 @@ static char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
-static bool SameIgnoringCase(const char *a, const char *b) {
+static bool EqualsIgnoringCase(const char *a, const char *b) {
     for (; *a != '\0' && LowerAscii(*a) == LowerAscii(*b); ++a, ++b) {
     }
     return *a == '\0' && *b == '\0';
 }
 
-bool NextCommandLineArgument(const char **cursor, char *argument, size_t size, size_t *length) {
+bool ReadCommandLineArgument(const char **cursor, char *argument, size_t size, size_t *length) {
     const char *p = *cursor;
     while (IsBlank(*p))
         ++p;
@@ -134,7 +134,7 @@ bool NextCommandLineArgument(const char **cursor, char *argument, size_t size, s
 
 // The value of "/NAME:VALUE" when the argument is that option (the name
 // ignoring case), else null.
-static const char *OptionValue(const char *argument, const char *name) {
+static const char *FindOptionValue(const char *argument, const char *name) {
     if (argument[0] != '/')
         return nullptr;
     const char *colon = strchr(argument, ':');
@@ -153,14 +153,14 @@ SetupRequest ParseSetupOptions(const char *command_line, Tag_Setup_Options *opti
     char argument[kSetupArgumentMax + 1];
     size_t length = 0;
     bool any = false;
-    while (NextCommandLineArgument(&cursor, argument, sizeof argument, &length)) {
+    while (ReadCommandLineArgument(&cursor, argument, sizeof argument, &length)) {
         any = true;
         bool cut = length > kSetupArgumentMax;
         if (strcmp(argument, "/?") == 0)
             return kRequestUsage;
-        const char *monitor = OptionValue(argument, "monitor");
-        const char *mem = OptionValue(argument, "memsize");
-        const char *font = OptionValue(argument, "font");
+        const char *monitor = FindOptionValue(argument, "monitor");
+        const char *mem = FindOptionValue(argument, "memsize");
+        const char *font = FindOptionValue(argument, "font");
         bool *given = monitor != nullptr ? &options->has_monitor
                       : mem != nullptr   ? &options->has_memsize
                       : font != nullptr  ? &options->has_font
@@ -184,8 +184,8 @@ SetupRequest ParseSetupOptions(const char *command_line, Tag_Setup_Options *opti
             }
             options->memsize = mem[0] == '1' ? 1 : 2;
         } else {
-            bool small = SameIgnoringCase(font, "small");
-            if (cut || (!small && !SameIgnoringCase(font, "big"))) {
+            bool small = EqualsIgnoringCase(font, "small");
+            if (cut || (!small && !EqualsIgnoringCase(font, "big"))) {
                 ComposeBadValue(kTextBadFontSize, font, cut, kTextAcceptedFontSizes);
                 return kRequestBadOption;
             }

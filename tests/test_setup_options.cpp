@@ -44,7 +44,7 @@ TEST(SetupCommandLine, CutsArgumentsAsTheWindowsRuntimeDoes) {
         char argument[64];
         size_t length = 0;
         while (got.size() <= split.arguments.size() &&
-               NextCommandLineArgument(&cursor, argument, sizeof argument, &length)) {
+               ReadCommandLineArgument(&cursor, argument, sizeof argument, &length)) {
             EXPECT_EQ(length, strlen(argument));
             got.push_back(argument);
         }
@@ -58,13 +58,13 @@ TEST(SetupCommandLine, ALongArgumentIsCutToItsRoomAndMeasuredWhole) {
     char buffer[16];
     memset(buffer, '#', sizeof buffer);
     size_t length = 0;
-    ASSERT_TRUE(NextCommandLineArgument(&cursor, buffer, 8, &length));
+    ASSERT_TRUE(ReadCommandLineArgument(&cursor, buffer, 8, &length));
     EXPECT_EQ(length, 100u);
     EXPECT_STREQ(buffer, "xxxxxxx");
     EXPECT_EQ(buffer[8], '#') << "written beyond the room given";
-    ASSERT_TRUE(NextCommandLineArgument(&cursor, buffer, 8, &length));
+    ASSERT_TRUE(ReadCommandLineArgument(&cursor, buffer, 8, &length));
     EXPECT_STREQ(buffer, "next");
-    EXPECT_FALSE(NextCommandLineArgument(&cursor, buffer, 8, &length));
+    EXPECT_FALSE(ReadCommandLineArgument(&cursor, buffer, 8, &length));
 }
 
 struct OptionCase {
