@@ -15,6 +15,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/mingw}" && pwd)
 png=${2:-$build/test-output/orvexsetup-dialog.png}
 runner=${3:-$here/../build/wine-host/tests/wine/test_setup_dialog_wine}
+# The runner works in directories of its own: the capture's path made absolute.
+case "$png" in
+/*) ;;
+*) png=$PWD/$png ;;
+esac
 
 : "${WINEPREFIX:=$build/wineprefix}"
 export WINEPREFIX WINEDEBUG=-all
