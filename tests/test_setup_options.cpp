@@ -108,22 +108,6 @@ TEST(SetupOptions, RequestsAndMessages) {
     }
 }
 
-TEST(SetupOptions, ValuesRead) {
-    Tag_Setup_Options options;
-    ASSERT_EQ(ParseSetupOptions(R"(/memsize:1 /FONT:Big /monitor:"A b")", &options),
-              kRequestUnattended);
-    EXPECT_TRUE(options.has_monitor && options.has_memsize && options.has_font);
-    EXPECT_STREQ(options.monitor, "A b");
-    EXPECT_FALSE(options.monitor_cut);
-    EXPECT_EQ(options.memsize, 1u);
-    EXPECT_EQ(options.fontsize, 1u);
-
-    ASSERT_EQ(ParseSetupOptions("/memsize:2 /font:SMALL", &options), kRequestUnattended);
-    EXPECT_FALSE(options.has_monitor);
-    EXPECT_EQ(options.memsize, 2u);
-    EXPECT_EQ(options.fontsize, 0u);
-}
-
 class SetupMonitors : public FreshDatabase {};
 
 // A name too long for the room is reported cut, a list of monitors too long
