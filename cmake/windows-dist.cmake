@@ -1,7 +1,7 @@
-# The Windows distribution: a ZIP holding the installer, the README and the
-# bundled example data file.
+# The Windows distribution: a ZIP holding the installer, orvexsetup, the
+# README and the bundled example data file.
 #   cmake --build build/mingw --target package
-install(TARGETS orvexinst RUNTIME DESTINATION . COMPONENT dist)
+install(TARGETS orvexinst orvexsetup RUNTIME DESTINATION . COMPONENT dist)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT dist)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/ORVEXRES.DAT DESTINATION examples COMPONENT dist)
 

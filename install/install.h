@@ -1,5 +1,6 @@
-// The Orvex NT driver installer: start-up, the device registry update and the
-// CRT timing encoder, with the installer's globals.
+// The Orvex NT driver installer's library: start-up, the device registry
+// update and the CRT timing encoder, with the installer's globals. Both
+// programs, orvexinst and orvexsetup, are built on it.
 #ifndef ORVEX_INSTALL_H
 #define ORVEX_INSTALL_H
 
@@ -25,16 +26,29 @@ extern uint32_t memsize;
 extern uint32_t memconfig;
 extern uint32_t membase;
 extern uint32_t fontsize;
-// The monitor whose timings are used ("Generic").
+// The monitor whose timings are used.
 extern char szMonitorSelect[256];
+// The monitor orvexinst always uses, and orvexsetup's second choice.
+inline constexpr char kGenericMonitor[] = "Generic";
 // The wanted refresh rate (vref) and the encoder: install/crt_timing.h.
+
+// The start-up of both programs: locate ORVEXRES.DAT in the system directory
+// and load it; then derive memsize, membase and memconfig from its header
+// texts. When the file cannot be loaded (a system directory too long for
+// szSystemPath counts as such) it shows the load-failure box and returns
+// false; the program then exits with 0.
+bool LoadInstallData(void);
+
+// A number of the device key: exactly 4 bytes, of any type, little-endian.
+// False when the value is missing or of another size.
+bool QueryRegistryNumber(HKEY hKey, const char *name, uint32_t *number);
 
 // Store the board settings under the device key, read the default mode and
 // store the matching timing block of szMonitorSelect as "CrtTiming". Failures
 // to open the key are shown in a message box owned by hDlg.
 void UpdateRegistry(HWND hDlg);
 
-// The whole installation: 0 when the data file cannot be loaded, else 1.
+// Each program's entry point (install.cpp, setup.cpp).
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "install/crt_timing.h"
 #include "install/device_key.h"
+#include "install/texts.h"
 
 HKEY hKeyRoot = HKEY_LOCAL_MACHINE;
 char szRegPath[260] = ORVEX_DEVICE_KEY_PATH;
@@ -20,8 +21,8 @@ static void SetNumber(HKEY hKey, const char *name, uint32_t number) {
     RegSetValueExA(hKey, name, 0, REG_DWORD, bytes, 4);
 }
 
-// A default-setting value counts only when it is exactly 4 bytes.
-static bool QueryNumber(HKEY hKey, const char *name, uint32_t *number) {
+// A value counts as a number only when it is exactly 4 bytes.
+bool QueryRegistryNumber(HKEY hKey, const char *name, uint32_t *number) {
     BYTE bytes[4];
     DWORD size = sizeof bytes;
     if (RegQueryValueExA(hKey, name, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS ||
@@ -62,11 +63,10 @@ void UpdateRegistry(HWND hDlg) {
     if (status != ERROR_SUCCESS) {
         char message[64];
         if (status == ERROR_ACCESS_DENIED)
-            wsprintfA(message, "Error: Unable to open key. Access Denied.");
+            wsprintfA(message, "%s", GetInstallText(kTextOpenKeyDenied));
         else
-            wsprintfA(message, "Error: Unable to open key\nRegOpenKey = %d\nLine = %d",
-                      static_cast<int>(status), 405);
-        MessageBoxA(hDlg, message, "Message", MB_OK);
+            wsprintfA(message, GetInstallText(kTextOpenKeyFailed), static_cast<int>(status), 405);
+        MessageBoxA(hDlg, message, GetInstallText(kTextOpenKeyCaption), MB_OK);
         return;
     }
 
@@ -84,9 +84,9 @@ void UpdateRegistry(HWND hDlg) {
 
     uint32_t xres = 0;
     uint32_t yres = 0;
-    bool have_x = QueryNumber(hKey, kValueXResolution, &xres);
-    bool have_y = QueryNumber(hKey, kValueYResolution, &yres);
-    bool have_refresh = QueryNumber(hKey, kValueVRefresh, &vref);
+    bool have_x = QueryRegistryNumber(hKey, kValueXResolution, &xres);
+    bool have_y = QueryRegistryNumber(hKey, kValueYResolution, &yres);
+    bool have_refresh = QueryRegistryNumber(hKey, kValueVRefresh, &vref);
     if (!have_x || !have_y || !have_refresh)
         vref = 0;
 

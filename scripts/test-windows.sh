@@ -10,6 +10,9 @@
 #   3. the load-failure box on a private Xvfb display
 #      (scripts/test-load-failure-box.sh; the capture is kept as
 #      build/mingw/test-output/load-failure-box.png);
+#   4. orvexsetup's dialog driven on a private Xvfb display
+#      (scripts/test-setup-dialog.sh; the capture is kept as
+#      build/mingw/test-output/orvexsetup-dialog.png);
 # then stops the server again. Headless by default (no DISPLAY: message boxes
 # return at once and no window can be created); --xvfb runs the unit tests on
 # a private Xvfb display instead.
@@ -76,12 +79,16 @@ fi
 step=$(date +%s)
 cmake -S . -B build/wine-host -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DORVEX_WINDOWS_BUILD="$PWD/build/mingw" >/dev/null
-cmake --build build/wine-host -j 2 --target test_installer_wine test_orvexres_wine
+cmake --build build/wine-host -j 2 --target test_installer_wine test_orvexres_wine \
+    test_setup_dialog_wine
 ctest --test-dir build/wine-host -L wine -j 1 --output-on-failure --no-tests=error
 echo "== Wine end-to-end runs: $(($(date +%s) - step)) s"
 
 # The load-failure box as a real window on a private Xvfb display, captured.
 step=$(date +%s)
 bash scripts/test-load-failure-box.sh build/mingw build/mingw/test-output/load-failure-box.png
-echo "== Xvfb run: $(($(date +%s) - step)) s"
+# orvexsetup's dialog: preselections, clicks, OK, Cancel, Escape, Alt+F4.
+bash scripts/test-setup-dialog.sh build/mingw build/mingw/test-output/orvexsetup-dialog.png \
+    build/wine-host/tests/wine/test_setup_dialog_wine
+echo "== Xvfb runs: $(($(date +%s) - step)) s"
 echo "== Windows tests: $(($(date +%s) - start)) s in all from a fresh prefix"

@@ -1,7 +1,7 @@
 // The installer end to end on POSIX: each case of the shared table runs the
-// built orvexinst as a user would, in a sandbox of its own (system directory
-// and registry hive), and checks the exit code, the message boxes on standard
-// error and the hive afterwards.
+// built orvexinst (or orvexsetup with the case's arguments) as a user would,
+// in a sandbox of its own (system directory and registry hive), and checks the
+// exit code, the message boxes on standard error and the hive afterwards.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -151,11 +151,27 @@ struct RunResult {
     std::string stderr_text;
 };
 
-// Runs orvexinst with the sandbox's environment; as an unprivileged user when
-// asked (root may write any file, so a protected hive needs another user).
-RunResult RunInstaller(const std::string &system_dir, const std::string &hive, bool unprivileged,
-                       const std::string &stderr_path) {
+// The program a case runs and its arguments, as argv.
+std::vector<std::string> CommandOf(const e2e::Case &c) {
+    std::vector<std::string> argv = {c.program == e2e::Program::kSetup ? ORVEXSETUP_PATH
+                                                                       : ORVEXINST_PATH};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    return argv;
+}
+
+// Runs the command with the sandbox's environment; as an unprivileged user
+// when asked (root may write any file, so a protected hive needs another user).
+RunResult RunInstaller(const std::vector<std::string> &command, const std::string &system_dir,
+                       const std::string &hive, bool unprivileged, const std::string &stderr_path) {
     RunResult run;
+    std::vector<std::string> argv = command;
+    if (unprivileged && geteuid() == 0)
+        argv.insert(argv.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    std::vector<char *> args;
+    for (std::string &a : argv)
+        args.push_back(&a[0]);
+    args.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         int fd = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -163,17 +179,12 @@ RunResult RunInstaller(const std::string &system_dir, const std::string &hive, b
             _exit(126);
         setenv("ORVEX_SYSTEM_DIR", system_dir.c_str(), 1);
         setenv("ORVEX_REGISTRY", hive.c_str(), 1);
-        if (unprivileged && geteuid() == 0) {
-            execl("/usr/bin/setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                  ORVEXINST_PATH, static_cast<char *>(nullptr));
-        } else {
-            execl(ORVEXINST_PATH, "orvexinst", static_cast<char *>(nullptr));
-        }
+        execv(args[0], args.data());
         _exit(127);
     }
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        ADD_FAILURE() << "cannot run " << ORVEXINST_PATH;
+        ADD_FAILURE() << "cannot run " << command[0];
         return run;
     }
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -265,13 +276,13 @@ TEST_P(Installer, Case) {
     }
 
     if (c.data_file == e2e::DataFile::kVanishes) {
-        RunResult first = RunInstaller(system_dir, hive, false, stderr_path);
+        RunResult first = RunInstaller(CommandOf(c), system_dir, hive, false, stderr_path);
         ASSERT_EQ(first.exit_code, 1) << "the first run must install: " << first.stderr_text;
         EXPECT_EQ(first.stderr_text, "");
         hive_before = ReadBytes(hive);
         ASSERT_EQ(unlink(dat_path.c_str()), 0);
     }
-    RunResult run = RunInstaller(system_dir, hive, denied || unreadable, stderr_path);
+    RunResult run = RunInstaller(CommandOf(c), system_dir, hive, denied || unreadable, stderr_path);
     chmod(sandbox.c_str(), 0755);
 
     EXPECT_EQ(run.exit_code, c.exit_code);
@@ -317,7 +328,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Installer, ::testing::ValuesIn(e2e::Cases()),
 // No data file at all, and nothing else either: the registry file need not exist.
 TEST(InstallerWithoutHive, LoadFailureNeedsNoRegistry) {
     ScratchDir dir;
-    RunResult run = RunInstaller(dir.path(), dir.File("none.reg"), false, dir.File("stderr.txt"));
+    RunResult run = RunInstaller({ORVEXINST_PATH}, dir.path(), dir.File("none.reg"), false,
+                                 dir.File("stderr.txt"));
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.stderr_text, std::string(e2e::LoadFailure()) + "\n");
     EXPECT_FALSE(FileExists(dir.File("none.reg")));

@@ -1,6 +1,7 @@
 // The installer's end-to-end cases, one table for every platform: what the
-// system directory and the device key hold before orvexinst runs, and the exit
-// code, message boxes and device key values expected afterwards.
+// system directory and the device key hold before orvexinst (or orvexsetup
+// with options) runs, and the exit code, message boxes and device key values
+// expected afterwards.
 //
 // The Linux runner (test_installer_e2e.cpp) plays each case in a sandbox of
 // its own (ORVEX_SYSTEM_DIR, ORVEX_REGISTRY); the Windows runner plays the same
@@ -75,6 +76,12 @@ enum class DataFile {
                  // device key must be left as the first run left it.
 };
 
+// The program a case runs.
+enum class Program {
+    kInstaller, // orvexinst, without arguments
+    kSetup,     // orvexsetup with Case::args
+};
+
 // The exit code of a case that names none. Every exit code a runner reads lies
 // between -1 (the run did not finish) and 255, so such a case fails rather
 // than expecting 0 unseen.
@@ -105,6 +112,13 @@ struct Case {
     }
     Case &SystemDirectoryLength(size_t length) {
         system_dir_length = length;
+        return *this;
+    }
+    // Run orvexsetup with these arguments (each as a shell would pass it,
+    // texts in the ANSI code page, Windows-1252) instead of orvexinst.
+    Case &Setup(const std::vector<std::string> &arguments) {
+        program = Program::kSetup;
+        args = arguments;
         return *this;
     }
     // The expectations.
@@ -147,13 +161,16 @@ struct Case {
     bool untouched = false;
     // The case needs a system directory of the given length (0: any).
     size_t system_dir_length = 0;
+    Program program = Program::kInstaller;
+    std::vector<std::string> args;
 };
 
-// Cases that need the POSIX stand-ins (a hive file, file modes, a mount);
-// other runners skip them.
+// Cases that need the POSIX stand-ins (a hive file, file modes, a mount), or
+// orvexsetup without options (the usage on POSIX; on Windows the dialog, which
+// has tests of its own); other runners skip them.
 inline bool PosixOnly(const Case &c) {
     return c.key == Key::kUnparsable || c.key == Key::kDiskFull ||
-           c.data_file == DataFile::kUnreadable;
+           c.data_file == DataFile::kUnreadable || (c.program == Program::kSetup && c.args.empty());
 }
 
 // Test frameworks print a case by its name.
@@ -183,6 +200,9 @@ inline Value Crt60() {
 }
 inline Value Crt72() {
     return CrtTiming({0x31, 40, 128, 640, 24, 0, 0, 72, 3, 28, 480, 9, 0, 0});
+}
+inline Value Crt800() {
+    return CrtTiming({0x40, 128, 88, 800, 40, 0, 1, 60, 4, 23, 600, 1, 0, 1});
 }
 
 inline std::string Header(const std::string &bus = "BusType = VESA\n",
@@ -226,6 +246,45 @@ inline std::vector<Value> Settings(uint32_t bus, uint32_t base = 0x80000000u, ui
     v.push_back(Dword("FontSize", 0));
     v.push_back(Sz("MonitorType", "Generic"));
     return v;
+}
+
+// orvexsetup's data file: monitors whose names the list box, the command line
+// and the registry must keep as they are (blanks, punctuation, a backslash, a
+// byte of the ANSI code page), each with timings that tell it from Generic.
+const char kProView[] = "Orvex ProView 17";               // 640x480: 60 Hz only
+const char kZeta[] = "Zeta-View 15\\38cm; 100% (rev. B)"; // 800x600 and 640x480x72
+const char kEcran[] = "Orvex \xC9"
+                      "cran 17"; // 640x480: 60 Hz only
+
+inline std::string SetupDat(const std::string &header = Header(), bool with_generic = true) {
+    std::string monitors;
+    if (with_generic)
+        monitors += "[M0]\nname=Generic\ntiming0 = T0:640x480x60\ntiming1 = T1:640x480x72\n\n";
+    monitors += "[M1]\nname=" + std::string(kProView) + "\ntiming0 = T0:640x480x60\n\n";
+    monitors += "[M2]\nname=\"" + std::string(kZeta) +
+                "\"\ntiming0 = T2:800x600x60\ntiming1 = T1:640x480x72\n\n";
+    monitors += "[M3]\nname=" + std::string(kEcran) + "\ntiming0 = T0:640x480x60\n\n";
+    return header + monitors + "[T0:640x480x60]\n" + Block60() + "\n[T1:640x480x72]\n" + Block72() +
+           "\n[T2:800x600x60]\n" + Block800();
+}
+
+// The board settings of the typical header as orvexsetup stores them.
+inline std::vector<Value> SetupSettings(const std::string &monitor, uint32_t size, uint32_t font) {
+    return {Dword("BusType", 2),   Dword("MemBase", 0x80000000u), Dword("MemSize", size),
+            Dword("MemConfig", 1), Dword("FontSize", font),       Sz("MonitorType", monitor)};
+}
+
+inline std::string SetupMessage(const std::string &text) {
+    return "Orvex NT Driver Setup: " + text;
+}
+inline std::string SetupUsage() {
+    return SetupMessage(
+        "Usage: orvexsetup [/monitor:NAME] [/memsize:1|2] [/font:small|big]\n"
+        "Without options the dialog asks (Windows only). An option left out takes the value "
+        "the dialog preselects. A NAME with blanks goes in double quotes.");
+}
+inline std::string AcceptedOptions() {
+    return "Accepted options:\n/monitor:NAME\n/memsize:1|2\n/font:small|big\n/?";
 }
 
 inline const char *LoadFailure() {
@@ -549,6 +608,133 @@ inline std::vector<Case> Cases() {
             .Before(d72)
             .Exit(1)
             .After(With(Settings(2), {Crt72()})),
+
+        // orvexsetup with options. The key's "MonitorType" and "FontSize" and
+        // the file's MemSize preselect what an option leaves out.
+        Case("SetupChosenMonitorMemorySizeAndFont")
+            .Dat(SetupDat())
+            .Before(With(d72, {Sz("MonitorType", "Generic"), Dword("FontSize", 0)}))
+            .Setup({"/monitor:Orvex ProView 17", "/memsize:1", "/font:big"})
+            .Exit(1)
+            .After(With(With(SetupSettings(kProView, 1, 1), {Crt60()}), d72)),
+        Case("SetupOptionsIgnoreCaseTheFileSpellsTheName")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/MONITOR:orvex PROVIEW 17", "/MemSize:2", "/Font:SMALL"})
+            .Exit(1)
+            .After(With(SetupSettings(kProView, 2, 0), {Crt60()})),
+        Case("SetupOptionsLeftOutTakeTheKeysMonitorAndFont")
+            .Dat(SetupDat(Header("BusType = VESA\n", "MemAddr = 8000\n", "MemSize = 1\n")))
+            .Before(With(d72, {Sz("MonitorType", "ORVEX \xC9"
+                                                 "CRAN 17"),
+                               Dword("FontSize", 1)}))
+            .Setup({"/memsize:2"})
+            .Exit(1)
+            .After(With(SetupSettings(kEcran, 2, 1), {Crt60()})),
+        Case("SetupOptionsLeftOutTakeGenericAndTheFilesMemSize")
+            .Dat(SetupDat(Header("BusType = VESA\n", "MemAddr = 8000\n", "MemSize = 1\n")))
+            .Before(With(d72, {Sz("MonitorType", "Orvex ProView 19"), Dword("FontSize", 1)}))
+            .Setup({"/font:small"})
+            .Exit(1)
+            .After(With(SetupSettings("Generic", 1, 0), {Crt72()})),
+        // Without Generic the first monitor of the file; a MemSize other than 1
+        // gives 2 Meg, a FontSize other than 1 Small.
+        Case("SetupWithoutGenericTakesTheFirstMonitor")
+            .Dat(SetupDat(Header("BusType = VESA\n", "MemAddr = 8000\n", "MemSize = 4\n"), false))
+            .Before(With(d72, {Dword("FontSize", 2)}))
+            .Setup({"/font:small"})
+            .Exit(1)
+            .After(With(SetupSettings(kProView, 2, 0), {Crt60()})),
+        Case("SetupMonitorNameWithPunctuation")
+            .Dat(SetupDat())
+            .Before(Defaults(800, 600, 60))
+            .Setup({std::string("/monitor:") + kZeta})
+            .Exit(1)
+            .After(With(SetupSettings(kZeta, 2, 0), {Crt800()})),
+        Case("SetupMonitorNameWithAnAnsiByte")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({std::string("/monitor:") + kEcran, "/font:Big"})
+            .Exit(1)
+            .After(With(SetupSettings(kEcran, 2, 1), {Crt60()})),
+        Case("SetupUnknownMonitorListsTheFilesMonitors")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/monitor:Orvex ProView 19", "/memsize:1"})
+            .Exit(0)
+            .Message(SetupMessage("Unknown monitor \"Orvex ProView 19\".\n"
+                                  "The monitors of ORVEXRES.DAT:\n\"Generic\"\n\"" +
+                                  std::string(kProView) + "\"\n\"" + kZeta + "\"\n\"" + kEcran +
+                                  "\""))
+            .Absent({"MemBase"})
+            .Untouched(),
+        // The argument comes back as it was given: quotes, blanks and
+        // backslashes (before a quote, and at the end) included.
+        Case("SetupUnknownOption")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/monitor:Generic", "/speed:a\\\"b c\\"})
+            .Exit(0)
+            .Message(SetupMessage("Unknown option \"/speed:a\\\"b c\\\".\n" + AcceptedOptions()))
+            .Untouched(),
+        Case("SetupBadMemorySize")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/memsize:4"})
+            .Exit(0)
+            .Message(SetupMessage("Bad memory size \"4\".\nAccepted: 1, 2"))
+            .Untouched(),
+        Case("SetupBadFontSize")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/font:huge"})
+            .Exit(0)
+            .Message(SetupMessage("Bad font size \"huge\".\nAccepted: small, big"))
+            .Untouched(),
+        Case("SetupOptionGivenTwice")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/font:big", "/FONT:small"})
+            .Exit(0)
+            .Message(SetupMessage("Option given twice \"/FONT:small\".\n" + AcceptedOptions()))
+            .Untouched(),
+        Case("SetupUsage")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({"/?"})
+            .Exit(0)
+            .Message(SetupUsage())
+            .Untouched(),
+        Case("SetupWithoutOptionsShowsTheUsage")
+            .Dat(SetupDat())
+            .Before(d72)
+            .Setup({})
+            .Exit(0)
+            .Message(SetupUsage())
+            .Untouched(),
+        Case("SetupNoDataFile")
+            .DataFileIs(DataFile::kMissing)
+            .Before(d72)
+            .Setup({"/monitor:Generic"})
+            .Exit(0)
+            .Message(LoadFailure())
+            .Untouched(),
+        Case("SetupKeyMissing")
+            .Dat(SetupDat())
+            .KeyIs(Key::kMissing)
+            .Setup({"/monitor:Orvex ProView 17"})
+            .Exit(1)
+            .Message("Message: Error: Unable to open key\nRegOpenKey = 2\nLine = 405")
+            .Untouched(),
+        Case("SetupAccessDenied")
+            .Dat(SetupDat())
+            .KeyIs(Key::kDenied)
+            .Before(d72)
+            .Setup({"/font:big"})
+            .Exit(1)
+            .Message("Message: Error: Unable to open key. Access Denied.")
+            .Absent({"MemBase"})
+            .Untouched(),
     };
 }
 

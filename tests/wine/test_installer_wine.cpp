@@ -1,11 +1,12 @@
 // The installer end to end under Wine: each case of the shared table runs the
-// real orvexinst.exe of the Windows build against Wine's registry. The data
-// file goes into the directory a 32-bit program finds as its system directory;
-// the device key is set and read back exactly by the helper e2e_regkey.exe
-// (which also denies access to it: the DACL lives only in the running
-// wineserver, which the helper and the installer share); the message boxes are
-// read from Wine's relay trace of MessageBoxA and MessageBoxW.
-// ORVEX_INSTALL_EXE, when set, names another orvexinst.exe to check.
+// real orvexinst.exe (or orvexsetup.exe with the case's arguments) of the
+// Windows build against Wine's registry. The data file goes into the directory
+// a 32-bit program finds as its system directory; the device key is set and
+// read back exactly by the helper e2e_regkey.exe (which also denies access to
+// it: the DACL lives only in the running wineserver, which the helper and the
+// installer share); the message boxes are read from Wine's relay trace of
+// MessageBoxA and MessageBoxW (wine/wine_case.h).
+// ORVEX_INSTALL_EXE and ORVEX_SETUP_EXE, when set, name other copies to check.
 //
 // The same table also runs the POSIX orvexinst on a hive exported from Wine's
 // registry: the device key as the case has it, exported by Wine's regedit (a
@@ -14,190 +15,42 @@
 // registry it came from. The key must then hold what orvexinst.exe writes.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "e2e/cases.h"
+#include "install/device_key.h"
 #include "platform/win32.h"
 #include "support/testutil.h"
+#include "wine/wine_case.h"
 #include "wine/wine_process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The installer of the Windows build, or the copy ORVEX_INSTALL_EXE names.
-std::string Installer() {
+using winetest::MessageBoxes;
+
+// The program a case runs, of the Windows build or the copy the environment
+// names.
+std::string ProgramOf(const e2e::Case &c) {
+    if (c.program == e2e::Program::kSetup)
+        return winetest::Program("ORVEX_SETUP_EXE", "install/orvexsetup.exe");
     return winetest::Program("ORVEX_INSTALL_EXE", "install/orvexinst.exe");
-}
-const char kRegKey[] = "tests/wine/e2e_regkey.exe";
-
-// The system directory of a 32-bit program on the Linux side: a 64-bit
-// prefix redirects its system32 to syswow64; a 32-bit prefix has system32 only.
-std::string SystemDir() {
-    std::string windows = winetest::Prefix() + "/drive_c/windows";
-    std::error_code ec;
-    if (fs::is_directory(windows + "/syswow64", ec))
-        return windows + "/syswow64";
-    return windows + "/system32";
-}
-
-std::string Hex(const std::string &bytes) {
-    if (bytes.empty())
-        return "-";
-    std::string out;
-    char pair[3];
-    for (unsigned char b : bytes) {
-        snprintf(pair, sizeof pair, "%02x", b);
-        out += pair;
-    }
-    return out;
-}
-
-// A value in e2e_regkey's line format: "TYPE HEX NAME".
-std::string Line(const e2e::Value &v) {
-    return std::to_string(v.type) + " " + Hex(v.bytes) + " " + v.name;
-}
-
-// The key's state as e2e_regkey dumps it, parsed.
-struct Dump {
-    bool ok = false; // the dump was complete
-    bool missing = false;
-    std::map<std::string, std::string> lines; // name -> whole line
-};
-
-Dump ParseDump(const std::string &text) {
-    Dump dump;
-    std::string rest = winetest::WithoutCr(text);
-    size_t start = 0;
-    while (start < rest.size()) {
-        size_t end = rest.find('\n', start);
-        if (end == std::string::npos)
-            break; // an unfinished line: the dump was cut short
-        std::string line = rest.substr(start, end - start);
-        start = end + 1;
-        if (line == "missing" && dump.lines.empty()) {
-            dump.missing = dump.ok = start == rest.size();
-            break;
-        }
-        if (line == "end") {
-            dump.ok = start == rest.size();
-            break;
-        }
-        size_t first = line.find(' ');
-        size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
-        if (second == std::string::npos)
-            break;
-        dump.lines[line.substr(second + 1)] = line;
-    }
-    return dump;
-}
-
-bool IsHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Decodes the quoted string at text[*pos] (the opening quote) as Wine's trace
-// writes it: \n \r \t \" \\ escaped, other bytes outside printable ASCII
-// as \xNN in a narrow string and as \NNNN in a wide one. Wine cuts long
-// strings short and marks it with "..." after the closing quote: false then.
-bool ReadQuoted(const std::string &text, size_t *pos, bool wide, std::string *out) {
-    size_t i = *pos + 1;
-    out->clear();
-    while (i < text.size() && text[i] != '"') {
-        char c = text[i++];
-        if (c != '\\') {
-            *out += c;
-            continue;
-        }
-        if (i >= text.size())
-            return false;
-        size_t digits = 0;
-        if (!wide && text[i] == 'x') {
-            ++i;
-            digits = 2;
-        } else if (wide && IsHex(text[i])) {
-            digits = 4;
-        }
-        if (digits != 0) {
-            if (i + digits > text.size())
-                return false;
-            unsigned long code = strtoul(text.substr(i, digits).c_str(), nullptr, 16);
-            *out += code < 0x100 ? static_cast<char>(code) : '?';
-            i += digits;
-            continue;
-        }
-        char e = text[i++];
-        *out += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e; // \" and \\ too
-    }
-    if (i >= text.size())
-        return false;
-    *pos = i + 1;
-    return text.compare(*pos, 3, "...") != 0;
-}
-
-// The message boxes a relay trace shows, in order, as "caption: text" (a null
-// text reads as "", a null caption as "Error", as Windows shows them). A line
-// that cannot be read is reported as such, so that it fails any comparison.
-std::vector<std::string> MessageBoxes(const std::string &trace) {
-    std::vector<std::string> boxes;
-    size_t start = 0;
-    while (start < trace.size()) {
-        size_t end = trace.find('\n', start);
-        if (end == std::string::npos)
-            end = trace.size();
-        std::string line = trace.substr(start, end - start);
-        start = end + 1;
-        const std::string call = ":Call user32.MessageBox";
-        size_t at = line.find(call);
-        if (at == std::string::npos)
-            continue;
-        bool wide = line.compare(at + call.size(), 2, "W(") == 0;
-        // Arguments: owner, text, caption, style. A string argument is its
-        // address, a blank and the quoted text; a null one is the address only.
-        std::vector<std::string> args;
-        std::vector<bool> quoted;
-        size_t pos = line.find('(', at);
-        bool readable = pos != std::string::npos;
-        while (readable && pos < line.size() && line[pos] != ')') {
-            ++pos; // past '(' or ','
-            args.emplace_back();
-            quoted.push_back(false);
-            while (readable && pos < line.size() && line[pos] != ',' && line[pos] != ')') {
-                if (line[pos] == '"') {
-                    readable = ReadQuoted(line, &pos, wide, &args.back());
-                    quoted.back() = true;
-                } else {
-                    ++pos;
-                }
-            }
-        }
-        if (!readable || pos >= line.size() || args.size() != 4) {
-            boxes.push_back("(unreadable trace line) " + line);
-            continue;
-        }
-        std::string text = quoted[1] ? args[1] : "";
-        std::string caption = quoted[2] ? args[2] : "Error";
-        boxes.push_back(caption + ": " + text);
-    }
-    return boxes;
 }
 
 class InstallerUnderWine : public ::testing::TestWithParam<e2e::Case> {
   protected:
-    // Runs the installer with the relay trace of its message boxes.
-    winetest::Process Install() {
-        return winetest::RunWine(Installer(), {}, dir.path(), {{"WINEDEBUG", "-all,+relay"}});
-    }
-    // The device key as e2e_regkey dumps it after the given commands.
-    winetest::Process RegKey(const std::vector<std::string> &commands) {
-        return winetest::RunWine(kRegKey, commands, dir.path());
+    // Runs the case's program with the relay trace of its message boxes.
+    winetest::Process Install(const e2e::Case &c) {
+        std::vector<std::string> args;
+        for (const std::string &a : c.args)
+            args.push_back(winetest::WineArgument(a));
+        return winetest::RunWine(ProgramOf(c), args, dir.path(), {{"WINEDEBUG", "-all,+relay"}});
     }
     ScratchDir dir;
 };
@@ -205,88 +58,34 @@ class InstallerUnderWine : public ::testing::TestWithParam<e2e::Case> {
 TEST_P(InstallerUnderWine, Case) {
     const e2e::Case &c = GetParam();
     if (e2e::PosixOnly(c))
-        GTEST_SKIP() << "needs the POSIX stand-ins (a hive file, file modes or a full disk)";
+        GTEST_SKIP() << "needs the POSIX stand-ins (a hive file, file modes or a full disk) or "
+                        "the POSIX usage";
     if (c.system_dir_length != 0)
         GTEST_SKIP() << "needs a system directory of " << c.system_dir_length
                      << " characters; Windows (and Wine) fixes the system directory, so its "
                         "length cannot be chosen";
 
-    // The data file, or what stands in its place.
-    std::string dat_path = SystemDir() + "/ORVEXRES.DAT";
-    std::error_code ec;
-    fs::remove_all(dat_path, ec);
-    ASSERT_FALSE(ec) << "cannot remove " << dat_path << ": " << ec.message();
-    if (c.data_file == e2e::DataFile::kDirectory)
-        ASSERT_TRUE(fs::create_directory(dat_path));
-    else if (c.data_file != e2e::DataFile::kMissing)
-        WriteBytes(dat_path, c.dat);
-
-    // The device key exactly as the case has it before the run.
-    std::string values;
-    std::map<std::string, std::string> expected_before;
-    for (const e2e::Value &v : c.before) {
-        values += Line(v) + "\n";
-        expected_before[v.name] = Line(v);
-    }
-    WriteBytes(dir.File("values.txt"), values);
-    std::vector<std::string> setup = {"trace-message-boxes"};
-    if (c.key == e2e::Key::kMissing)
-        setup.insert(setup.end(), {"remove", "dump"});
-    else
-        setup.insert(setup.end(), {"reset", "values.txt", "dump"});
-    if (c.key == e2e::Key::kDenied)
-        setup.push_back("deny");
-    winetest::Process set = RegKey(setup);
-    ASSERT_EQ(set.exit_code, 0) << set.err;
-    std::string before_text = set.out;
-    Dump before = ParseDump(before_text);
-    ASSERT_TRUE(before.ok) << before_text;
-    ASSERT_EQ(before.missing, c.key == e2e::Key::kMissing) << before_text;
-    ASSERT_EQ(before.lines, expected_before) << "the device key was not set as asked";
+    std::string before_text;
+    ASSERT_NO_FATAL_FAILURE(winetest::PrepareCase(c, dir.path(), {}, &before_text));
 
     if (c.data_file == e2e::DataFile::kVanishes) {
-        winetest::Process first = Install();
+        winetest::Process first = Install(c);
         ASSERT_EQ(first.exit_code, 1) << "the first run must install\n" << first.err;
         EXPECT_EQ(MessageBoxes(first.err), std::vector<std::string>());
-        winetest::Process dump = RegKey({"dump"});
+        winetest::Process dump =
+            winetest::RunWine("tests/wine/e2e_regkey.exe", {"dump"}, dir.path());
         ASSERT_EQ(dump.exit_code, 0) << dump.err;
         before_text = dump.out;
-        ASSERT_TRUE(ParseDump(before_text).ok) << before_text;
-        ASSERT_TRUE(fs::remove(dat_path));
+        ASSERT_TRUE(winetest::ParseKeyDump(before_text).ok) << before_text;
+        ASSERT_TRUE(fs::remove(winetest::SystemDir() + "/ORVEXRES.DAT"));
     }
 
-    winetest::Process run = Install();
-    ASSERT_FALSE(run.timed_out) << "the installer did not finish\n" << run.err;
+    winetest::Process run = Install(c);
+    ASSERT_FALSE(run.timed_out) << "the program did not finish\n" << run.err;
     EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
     EXPECT_EQ(MessageBoxes(run.err), c.messages) << run.err;
 
-    std::vector<std::string> read;
-    if (c.key == e2e::Key::kDenied)
-        read.push_back("allow");
-    read.push_back("dump");
-    winetest::Process dump = RegKey(read);
-    ASSERT_EQ(dump.exit_code, 0) << dump.err;
-    Dump after = ParseDump(dump.out);
-    ASSERT_TRUE(after.ok) << dump.out;
-
-    if (c.untouched || c.data_file == e2e::DataFile::kVanishes) {
-        EXPECT_EQ(winetest::WithoutCr(dump.out), winetest::WithoutCr(before_text))
-            << "the device key must be left as it was";
-    }
-    if (c.key == e2e::Key::kMissing) {
-        EXPECT_TRUE(after.missing) << "the device key must not be created";
-        return;
-    }
-    ASSERT_FALSE(after.missing) << "the device key was deleted";
-    for (const e2e::Value &v : c.after) {
-        auto found = after.lines.find(v.name);
-        if (found == after.lines.end())
-            ADD_FAILURE() << "value " << v.name << " is missing";
-        else
-            EXPECT_EQ(found->second, Line(v)) << "value " << v.name << " (type, bytes, name)";
-    }
-    for (const std::string &name : c.absent)
-        EXPECT_EQ(after.lines.count(name), 0u) << "value " << name << " should not exist";
+    winetest::CheckKeyAfter(c, before_text, dir.path(), {});
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, InstallerUnderWine, ::testing::ValuesIn(e2e::Cases()),
@@ -297,7 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Table, InstallerUnderWine, ::testing::ValuesIn(e2e::Cas
 // ---------------------------------------------------------------------------
 // The POSIX orvexinst on a hive exported from Wine's registry
 
-const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0";
 
 // Values beside the case's, of the types and characters an exported file
 // holds: texts with quotes, backslashes and bytes of the ANSI code page
@@ -371,10 +169,10 @@ struct SystemDirectory {
 
 // Checks every value of a dump through the POSIX registry layer on the hive:
 // the same type and bytes as Wine's ANSI services gave.
-void ExpectPosixReadsLikeWine(const std::string &hive, const Dump &dump) {
+void ExpectPosixReadsLikeWine(const std::string &hive, const winetest::KeyDump &dump) {
     setenv("ORVEX_REGISTRY", hive.c_str(), 1);
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKey, 0, KEY_QUERY_VALUE, &key),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKeyPath, 0, KEY_QUERY_VALUE, &key),
               ERROR_SUCCESS);
     for (const auto &[name, line] : dump.lines) {
         BYTE data[512];
@@ -383,49 +181,55 @@ void ExpectPosixReadsLikeWine(const std::string &hive, const Dump &dump) {
         ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, &type, data, &size), ERROR_SUCCESS)
             << name;
         e2e::Value read{name, type, std::string(reinterpret_cast<char *>(data), size)};
-        EXPECT_EQ(Line(read), line) << "value " << name << " (type, bytes, name)";
+        EXPECT_EQ(winetest::RegKeyLine(read), line) << "value " << name << " (type, bytes, name)";
     }
     RegCloseKey(key);
     unsetenv("ORVEX_REGISTRY");
 }
 
-class ExportedHive : public InstallerUnderWine {};
+class ExportedHive : public InstallerUnderWine {
+  protected:
+    // The helper that sets and dumps the device key.
+    winetest::Process RegKey(const std::vector<std::string> &args) {
+        return winetest::RunWine("tests/wine/e2e_regkey.exe", args, dir.path());
+    }
+};
 
 TEST_P(ExportedHive, UpdatedOnPosixImportsAsOrvexinstExeWrites) {
     const e2e::Case &c = GetParam();
-    if (c.key != e2e::Key::kPresent || c.data_file != e2e::DataFile::kText ||
-        c.system_dir_length != 0)
+    if (c.program != e2e::Program::kInstaller || c.key != e2e::Key::kPresent ||
+        c.data_file != e2e::DataFile::kText || c.system_dir_length != 0)
         GTEST_SKIP() << "needs a device key to export and a data file the installer reads";
     for (const e2e::Value &v : c.before) {
         if (!ExportsFaithfully(v))
             GTEST_SKIP() << "Wine's regedit cannot export " << v.name << " as it is";
     }
 
-    WriteBytes(SystemDir() + "/ORVEXRES.DAT", c.dat);
+    WriteBytes(winetest::SystemDir() + "/ORVEXRES.DAT", c.dat);
     std::string values;
     for (const e2e::Value &v : c.before)
-        values += Line(v) + "\n";
+        values += winetest::RegKeyLine(v) + "\n";
     for (const e2e::Value &v : Extras())
-        values += Line(v) + "\n";
+        values += winetest::RegKeyLine(v) + "\n";
     WriteBytes(dir.File("values.txt"), values);
 
     // What orvexinst.exe makes of the key.
     winetest::Process set = RegKey({"reset", "values.txt"});
     ASSERT_EQ(set.exit_code, 0) << set.err;
-    winetest::Process run = winetest::RunWine(Installer(), {}, dir.path());
+    winetest::Process run = winetest::RunWine(ProgramOf(c), {}, dir.path());
     ASSERT_EQ(run.exit_code, c.exit_code) << run.err;
     winetest::Process windows = RegKey({"dump"});
-    Dump expected = ParseDump(windows.out);
+    winetest::KeyDump expected = winetest::ParseKeyDump(windows.out);
     ASSERT_TRUE(expected.ok) << windows.out;
 
     // The key as it was, exported.
     winetest::Process again = RegKey({"reset", "values.txt", "dump"});
     ASSERT_EQ(again.exit_code, 0) << again.err;
-    Dump before = ParseDump(again.out);
+    winetest::KeyDump before = winetest::ParseKeyDump(again.out);
     ASSERT_TRUE(before.ok) << again.out;
     std::string hive = dir.File("exported.reg");
     winetest::Process exported = winetest::RunWine(
-        "regedit", {"/E", WindowsPath(hive), std::string("HKEY_LOCAL_MACHINE\\") + kDeviceKey},
+        "regedit", {"/E", WindowsPath(hive), std::string("HKEY_LOCAL_MACHINE\\") + kDeviceKeyPath},
         dir.path());
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
     const std::string exported_bytes = ReadBytes(hive);
@@ -470,7 +274,7 @@ TEST_P(ExportedHive, UpdatedOnPosixImportsAsOrvexinstExeWrites) {
         winetest::RunWine("regedit", {"/S", WindowsPath(hive)}, dir.path());
     ASSERT_EQ(imported.exit_code, 0) << imported.err;
     winetest::Process dump = RegKey({"dump"});
-    Dump after = ParseDump(dump.out);
+    winetest::KeyDump after = winetest::ParseKeyDump(dump.out);
     ASSERT_TRUE(after.ok) << dump.out;
     EXPECT_EQ(after.lines, expected.lines) << "the imported key differs from orvexinst.exe's";
 }
@@ -479,6 +283,30 @@ INSTANTIATE_TEST_SUITE_P(Table, ExportedHive, ::testing::ValuesIn(e2e::Cases()),
                          [](const ::testing::TestParamInfo<e2e::Case> &info) {
                              return std::string(info.param.name);
                          });
+
+// orvexsetup without options and without a display: the dialog cannot be
+// created; a box says so (which, headless, returns at once) and nothing is
+// written.
+TEST(SetupUnderWine, WithoutADisplayTheDialogCannotBeShown) {
+    ScratchDir dir;
+    e2e::Case c = e2e::Case("SetupWithoutADisplay")
+                      .Dat(e2e::SetupDat())
+                      .Before(e2e::Defaults(640, 480, 72))
+                      .Setup({})
+                      .Exit(0)
+                      .Untouched();
+    std::string before;
+    ASSERT_NO_FATAL_FAILURE(winetest::PrepareCase(c, dir.path(), {}, &before));
+    winetest::Process run =
+        winetest::RunWine(ProgramOf(c), {}, dir.path(), {{"WINEDEBUG", "-all,+relay"}});
+    ASSERT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_code, 0);
+    std::vector<std::string> boxes = MessageBoxes(run.err);
+    ASSERT_EQ(boxes.size(), 1u) << run.err;
+    EXPECT_EQ(boxes[0].rfind("Orvex NT Driver Setup: The dialog cannot be shown. Error ", 0), 0u)
+        << boxes[0];
+    winetest::CheckKeyAfter(c, before, dir.path(), {});
+}
 
 // The trace reader itself, on lines as Wine 8 writes them.
 TEST(RelayTrace, ReadsTextAndCaptionOfEachCall) {

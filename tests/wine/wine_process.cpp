@@ -47,21 +47,21 @@ double Now() {
 
 } // namespace
 
-Process Run(const std::vector<std::string> &argv, const std::string &dir, const Environment &env,
-            int timeout_seconds) {
-    Process result;
-    std::string out_path = TempFile();
-    std::string err_path = TempFile();
-    if (argv.empty() || out_path.empty() || err_path.empty()) {
-        result.err = "cannot make capture files";
-        return result;
+Started Start(const std::vector<std::string> &argv, const std::string &dir,
+              const Environment &env) {
+    Started started;
+    started.out_path = TempFile();
+    started.err_path = TempFile();
+    if (argv.empty() || started.out_path.empty() || started.err_path.empty()) {
+        started.error = "cannot make capture files";
+        return started;
     }
     pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
         int in = open("/dev/null", O_RDONLY);
-        int out = open(out_path.c_str(), O_WRONLY | O_TRUNC);
-        int err = open(err_path.c_str(), O_WRONLY | O_TRUNC);
+        int out = open(started.out_path.c_str(), O_WRONLY | O_TRUNC);
+        int err = open(started.err_path.c_str(), O_WRONLY | O_TRUNC);
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 ||
             dup2(err, 2) < 0 || chdir(dir.c_str()) != 0)
             _exit(126);
@@ -78,6 +78,15 @@ Process Run(const std::vector<std::string> &argv, const std::string &dir, const 
         execvp(args[0], args.data());
         _exit(127);
     }
+    started.pid = pid;
+    if (pid < 0)
+        started.error = std::string("fork: ") + strerror(errno);
+    return started;
+}
+
+Process Finish(Started *started, int timeout_seconds) {
+    Process result;
+    pid_t pid = started->pid;
     if (pid > 0) {
         double deadline = Now() + timeout_seconds;
         int status = 0;
@@ -98,14 +107,27 @@ Process Run(const std::vector<std::string> &argv, const std::string &dir, const 
             }
             usleep(5000);
         }
+        started->pid = -1;
     }
-    result.out = Slurp(out_path);
-    result.err = Slurp(err_path);
-    unlink(out_path.c_str());
-    unlink(err_path.c_str());
-    if (pid < 0)
-        result.err = std::string("fork: ") + strerror(errno);
+    if (!started->out_path.empty()) {
+        result.out = Slurp(started->out_path);
+        unlink(started->out_path.c_str());
+    }
+    if (!started->err_path.empty()) {
+        result.err = Slurp(started->err_path);
+        unlink(started->err_path.c_str());
+    }
+    if (!started->error.empty())
+        result.err = started->error;
+    started->out_path.clear();
+    started->err_path.clear();
     return result;
+}
+
+Process Run(const std::vector<std::string> &argv, const std::string &dir, const Environment &env,
+            int timeout_seconds) {
+    Started started = Start(argv, dir, env);
+    return Finish(&started, timeout_seconds);
 }
 
 std::string Prefix() {
@@ -115,16 +137,25 @@ std::string Prefix() {
     return std::string(ORVEX_WINDOWS_BUILD) + "/wineprefix";
 }
 
-Process RunWine(const std::string &program, const std::vector<std::string> &args,
-                const std::string &dir, const Environment &env) {
+std::vector<std::string> WineCommand(const std::string &program,
+                                     const std::vector<std::string> &args) {
     std::vector<std::string> argv = {std::string(ORVEX_SOURCE_DIR) + "/scripts/wine-run.sh",
                                      program};
     if (program.find('/') != std::string::npos && program[0] != '/')
         argv[1] = std::string(ORVEX_WINDOWS_BUILD) + "/" + program;
     argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+Environment WineEnvironment(const Environment &env) {
     Environment all = {{"WINEPREFIX", Prefix()}, {"WINEDEBUG", "-all"}};
     all.insert(all.end(), env.begin(), env.end());
-    return Run(argv, dir, all);
+    return all;
+}
+
+Process RunWine(const std::string &program, const std::vector<std::string> &args,
+                const std::string &dir, const Environment &env) {
+    return Run(WineCommand(program, args), dir, WineEnvironment(env));
 }
 
 std::string Program(const char *variable, const std::string &relative) {

@@ -27,6 +27,20 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 Process Run(const std::vector<std::string> &argv, const std::string &dir,
             const Environment &env = {}, int timeout_seconds = 120);
 
+// A program started by Start and not yet finished.
+struct Started {
+    int pid = -1; // -1: could not be started (error says why)
+    std::string out_path;
+    std::string err_path;
+    std::string error;
+};
+
+// Run in two steps: Start returns at once, Finish waits for the end (killing
+// the process group after `timeout_seconds`) and collects the result.
+Started Start(const std::vector<std::string> &argv, const std::string &dir,
+              const Environment &env = {});
+Process Finish(Started *started, int timeout_seconds = 120);
+
 // The Wine prefix of the tests: $WINEPREFIX, else the prefix of the Windows
 // build (ORVEX_WINDOWS_BUILD/wineprefix).
 std::string Prefix();
@@ -37,6 +51,10 @@ std::string Prefix();
 // path, or one of Wine's own by name (e.g. "regedit").
 Process RunWine(const std::string &program, const std::vector<std::string> &args,
                 const std::string &dir, const Environment &env = {});
+// RunWine's command and environment, for Start.
+std::vector<std::string> WineCommand(const std::string &program,
+                                     const std::vector<std::string> &args);
+Environment WineEnvironment(const Environment &env);
 
 // The program at `relative` in the Windows build, or the one the environment
 // variable `variable` names instead when it is set (another copy to check).

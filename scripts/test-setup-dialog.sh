@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# orvexsetup's dialog as a real window: the native runner test_setup_dialog_wine
+# (tests/wine) plays its cases against orvexsetup.exe under Wine on a private
+# Xvfb display: preselections read back from the dialog, choices made with
+# mouse clicks, the dialog ended with OK, Cancel, Escape or Alt+F4, the device
+# key checked afterwards. The first case captures the dialog as a PNG.
+#   scripts/test-setup-dialog.sh [WINDOWS_BUILD_DIR [PNG [RUNNER]]]
+# Defaults: build/mingw, WINDOWS_BUILD_DIR/test-output/orvexsetup-dialog.png
+# and build/wine-host/tests/wine/test_setup_dialog_wine (which
+# scripts/test-windows.sh builds). Uses $WINEPREFIX (default
+# WINDOWS_BUILD_DIR/wineprefix, made when missing). Its wineserver is
+# restarted for the display and stopped at the end.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../build/mingw}" && pwd)
+png=${2:-$build/test-output/orvexsetup-dialog.png}
+runner=${3:-$here/../build/wine-host/tests/wine/test_setup_dialog_wine}
+# The runner works in directories of its own: the capture's path made absolute.
+case "$png" in
+/*) ;;
+*) png=$PWD/$png ;;
+esac
+
+: "${WINEPREFIX:=$build/wineprefix}"
+export WINEPREFIX WINEDEBUG=-all
+unset WAYLAND_DISPLAY
+
+fail() {
+    echo "test-setup-dialog: FAILED: $*" >&2
+    exit 1
+}
+
+for tool in Xvfb xdotool xwd; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup-windows.sh installs it)"
+done
+[ -x /usr/bin/convert ] || fail "/usr/bin/convert is missing (imagemagick)"
+[ -f "$build/install/orvexsetup.exe" ] || fail "$build/install/orvexsetup.exe is not built"
+[ -x "$runner" ] || fail "$runner is not built"
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of our own, then a server that takes it.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(tr -d '\n' <"$work/display")
+
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+bash "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
+# No window manager runs: Wine draws the caption and frame itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+
+mkdir -p "$(dirname "$png")"
+rm -f "$png"
+ORVEX_DIALOG_PNG=$png "$runner" "${@:4}" || fail "the dialog cases failed"
+
+[ -s "$png" ] || fail "no capture of the dialog in $png"
+geometry=$(/usr/bin/convert "$png" -format '%wx%h %k' info:)
+colours=${geometry##* }
+[ "$colours" -ge 3 ] || fail "the capture is blank ($geometry)"
+echo "test-setup-dialog: OK; the dialog captured as $png ($geometry: width x height, colours)"
