@@ -48,11 +48,8 @@ uint32_t TextToUnsigned32(const char *text, int base, const char **end) {
 }
 
 // strtol(…, 10) with the limits of a 32-bit long, as a 32-bit pattern.
-uint32_t TextToSigned32(const char *text, const char **end) {
-    char *stop = nullptr;
-    long value = strtol(text, &stop, 10);
-    if (end != nullptr)
-        *end = stop;
+uint32_t TextToSigned32(const char *text) {
+    long value = strtol(text, nullptr, 10);
     if (value > 0x7FFFFFFFl)
         return 0x7FFFFFFFu;
     if (value < -0x7FFFFFFFl - 1)
@@ -119,7 +116,7 @@ int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
         else if (slot == 0)
             timingvalue[slot] = TextToUnsigned32(value, 16, nullptr);
         else
-            timingvalue[slot] = TextToSigned32(value, nullptr);
+            timingvalue[slot] = TextToSigned32(value);
         if (slot == 7 && wanted_refresh != 0 && timingvalue[slot] != wanted_refresh)
             result = 0;
     }

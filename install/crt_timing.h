@@ -64,7 +64,7 @@ uint32_t GetLe32(const BYTE bytes[4]);
 //   TextToDecimalWrapping
 //                     base 10 without a limit: a value beyond 32 bits wraps
 uint32_t TextToUnsigned32(const char *text, int base, const char **end);
-uint32_t TextToSigned32(const char *text, const char **end);
+uint32_t TextToSigned32(const char *text);
 uint32_t TextToDecimalWrapping(const char *text);
 
 #endif

@@ -22,12 +22,11 @@ bool TextEqualNoCase(const char *a, const char *b) {
 }
 
 bool PrefixEqualNoCase(const char *text, const char *prefix, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
+    // A text shorter than n ends in a NUL, which no character of the prefix
+    // equals: the loop stops there.
+    for (size_t i = 0; i < n; ++i)
         if (FoldAscii(text[i]) != FoldAscii(prefix[i]))
             return false;
-        if (text[i] == '\0')
-            return true;
-    }
     return true;
 }
 

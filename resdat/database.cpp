@@ -18,19 +18,8 @@ static char *mem_size = nullptr;
 static char *mem_config = nullptr;
 
 char **HeaderVarSlot(HeaderVar var) {
-    switch (var) {
-    case kBusType:
-        return &bus_type;
-    case kMemAddr:
-        return &mem_addr;
-    case kDefMode:
-        return &default_res;
-    case kMemSize:
-        return &mem_size;
-    case kMemConfig:
-        return &mem_config;
-    }
-    return &mem_config; // not reached: every variable is listed
+    static char **const slots[] = {&bus_type, &mem_addr, &default_res, &mem_size, &mem_config};
+    return slots[var];
 }
 
 Tag_Monitor_Entry **MonitorListSlot(void) {

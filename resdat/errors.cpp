@@ -16,10 +16,10 @@ struct Tag_Finding_Row {
     const char *hint;
 };
 
-const char kFixIdHint[] = "write the id as Tn:WIDTHxHEIGHTxREFRESH, e.g. T0:640x480x60";
-const char kValueHint[] = "give the line a value after its '='";
+constexpr char kFixIdHint[] = "write the id as Tn:WIDTHxHEIGHTxREFRESH, e.g. T0:640x480x60";
+constexpr char kValueHint[] = "give the line a value after its '='";
 
-const Tag_Finding_Row kFindings[] = {
+constexpr Tag_Finding_Row kFindings[] = {
     {RES_DAT_FOUND_NOTHING, RES_DAT_ERR_NONE, "", ""},
     {RES_DAT_FOUND_NO_MEMORY, RES_DAT_ERR_OUT_OF_MEMORY, "out of memory",
      "the tool ran out of memory; close other programs and try again"},
@@ -63,11 +63,17 @@ ResDatFinding err_finding = RES_DAT_FOUND_NOTHING;
 int32_t err_line = 0;
 char err_detail[400] = "";
 
+// The table lists the findings in the order of their values, each once.
+constexpr bool InOrder() {
+    for (size_t i = 0; i < sizeof kFindings / sizeof kFindings[0]; ++i)
+        if (kFindings[i].finding != static_cast<ResDatFinding>(i))
+            return false;
+    return sizeof kFindings / sizeof kFindings[0] == RES_DAT_FOUND_UNLINKED_RESOLUTION + 1;
+}
+static_assert(InOrder(), "one row per finding, in the order of their values");
+
 const Tag_Finding_Row &RowOf(ResDatFinding finding) {
-    for (const Tag_Finding_Row &row : kFindings)
-        if (row.finding == finding)
-            return row;
-    return kFindings[0];
+    return kFindings[finding];
 }
 
 } // namespace

@@ -19,7 +19,8 @@ inline char FoldAscii(char c) {
 // Whole texts equal ignoring the case of ASCII letters.
 bool TextEqualNoCase(const char *a, const char *b);
 
-// The first n characters of text equal prefix (of length n) ignoring case.
+// The first n characters of text equal prefix (of length n, no NUL in it)
+// ignoring case.
 bool PrefixEqualNoCase(const char *text, const char *prefix, size_t n);
 
 // A malloc'ed copy of length bytes of text plus a NUL, or null (no code set).

@@ -169,9 +169,12 @@ static char *GetData(char *file_line) {
 static bool KeepLines(Tag_Line_List *list, int32_t first, int32_t last, size_t n) {
     if (list->count + n > list->capacity) {
         size_t capacity = list->capacity == 0 ? 64 : list->capacity * 2;
-        int32_t *grown = static_cast<int32_t *>(realloc(list->lines, capacity * sizeof *grown));
+        int32_t *grown = static_cast<int32_t *>(malloc(capacity * sizeof *grown));
         if (grown == nullptr)
             return false;
+        if (list->count > 0)
+            memcpy(grown, list->lines, list->count * sizeof *grown);
+        free(list->lines);
         list->lines = grown;
         list->capacity = capacity;
     }
@@ -339,17 +342,21 @@ static BOOLEAN LoadOpenFile(Tag_Load *load, FILE *fp, char *temp_info_buffer) {
 // at that one, so the entries of this load before it are linked.
 static BOOLEAN ReportUnlinkedEntry(const Tag_Load *load) {
     size_t k = 0;
-    for (Tag_Monitor_Entry *monitor = load->first_new_monitor; monitor != nullptr;
-         monitor = monitor->next) {
-        for (Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
-             entry = entry->next, ++k) {
-            if (entry->timing_info == nullptr)
-                return ReportFinding(RES_DAT_FOUND_UNLINKED_RESOLUTION,
-                                     k < entry_lines.count ? entry_lines.lines[k] : 0,
-                                     entry->res_id_string, monitor->monitor_id_string);
+    const Tag_Monitor_Entry *monitor = load->first_new_monitor;
+    const Tag_Resolution_Entry *entry = monitor != nullptr ? monitor->res_list : nullptr;
+    while (monitor != nullptr && (entry == nullptr || entry->timing_info != nullptr)) {
+        if (entry != nullptr) {
+            entry = entry->next;
+            ++k;
+        } else {
+            monitor = monitor->next;
+            entry = monitor != nullptr ? monitor->res_list : nullptr;
         }
     }
-    return ReportFinding(RES_DAT_FOUND_UNLINKED_RESOLUTION, 0);
+    return ReportFinding(RES_DAT_FOUND_UNLINKED_RESOLUTION,
+                         k < entry_lines.count ? entry_lines.lines[k] : 0,
+                         entry != nullptr ? entry->res_id_string : "",
+                         monitor != nullptr ? monitor->monitor_id_string : "");
 }
 
 // Check the required variables, link the resolutions to their timing blocks

@@ -70,7 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
                     2, 0, "the required header variable MemConfig is missing"},
         FindingCase{"UnlinkedResolution", kReq + "[M0]\nname=a\nt=T0:1x2x3\n",
                     RES_DAT_FOUND_UNLINKED_RESOLUTION, 2, 6,
-                    "resolution T0:1x2x3 of monitor a has no timing block"}),
+                    "resolution T0:1x2x3 of monitor a has no timing block"},
+        FindingCase{"UnlinkedResolutionOfALaterMonitor",
+                    kReq + "[M0]\nname=a\nt=T0:1x2x3\n\n[M1]\nname=b\nu=T0:1x2x3\n"
+                           "v=T5:1x2x3\n\n[T0:1x2x3]\n",
+                    RES_DAT_FOUND_UNLINKED_RESOLUTION, 2, 11,
+                    "resolution T5:1x2x3 of monitor b has no timing block"}),
     [](const ::testing::TestParamInfo<FindingCase> &info) { return std::string(info.param.name); });
 
 TEST(ErrorCodes, KeepTheirValuesAndMeanings) {
@@ -79,6 +84,7 @@ TEST(ErrorCodes, KeepTheirValuesAndMeanings) {
     EXPECT_EQ(RES_DAT_ERR_DATA_FILE, 3);
     EXPECT_EQ(RES_DAT_ERR_INI_FILE, 4);
     EXPECT_EQ(RES_DAT_ERR_NOT_FOUND, 6);
+    EXPECT_STREQ(GetResDatErrMeaning(0), "no error");
     EXPECT_STREQ(GetResDatErrMeaning(2), "content error");
     EXPECT_STREQ(GetResDatErrMeaning(5), "unknown error") << "no operation uses 5";
 }

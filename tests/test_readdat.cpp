@@ -412,6 +412,15 @@ TEST_F(Reader, BlockLinesOfTheLastLoad) {
 
     ASSERT_NE(AddTimingInfo("T5:1x2x5", "c=3\n", 5, &t0), nullptr);
     EXPECT_FALSE(GetResDatTimingLines(t0->next->next, &first, &last)) << "added by hand";
+    Tag_Monitor_Entry *monitors = GetMonitorEntryHead();
+    ASSERT_NE(AddMonitorEntry("by hand", &monitors), nullptr);
+    EXPECT_FALSE(GetResDatMonitorLines(monitors->next, &first, &last)) << "added by hand";
+
+    // A second load: the lines are those of its own blocks.
+    ASSERT_TRUE(Load(std::string(kRequired) + "[M0]\nname=second\n"));
+    EXPECT_FALSE(GetResDatMonitorLines(monitors, &first, &last)) << "read by the first load";
+    ASSERT_TRUE(GetResDatMonitorLines(monitors->next->next, &first, &last));
+    EXPECT_EQ(first, 4);
     ResDatReset();
     EXPECT_FALSE(GetResDatTimingLines(nullptr, &first, &last));
 }
