@@ -2,6 +2,7 @@
 // choice installed, and the messages composed for it.
 #include "install/setup.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "install/device_key.h"
@@ -235,13 +236,9 @@ bool ApplySetupOptions(const Tag_Setup_Options *options, Tag_Setup_Choice *choic
             options->monitor_cut ? nullptr
                                  : FindMonitorEntry(options->monitor, GetMonitorEntryHead());
         if (monitor == nullptr) {
-            ComposeBadValue(kTextUnknownMonitor, options->monitor, options->monitor_cut,
-                            kTextAcceptedMonitors);
             const char *name = EnumMonitorNames(TRUE);
-            if (name == nullptr) {
-                ComposeBadValue(kTextUnknownMonitor, options->monitor, options->monitor_cut,
-                                kTextNoMonitors);
-            }
+            ComposeBadValue(kTextUnknownMonitor, options->monitor, options->monitor_cut,
+                            name != nullptr ? kTextAcceptedMonitors : kTextNoMonitors);
             for (; name != nullptr; name = EnumMonitorNames(FALSE)) {
                 AppendMessage("\n\"");
                 AppendMessage(name);
@@ -263,10 +260,6 @@ void InstallSetupChoice(const Tag_Setup_Choice *choice, HWND owner) {
     fontsize = choice->fontsize;
     // The file's names come from lines shorter than szMonitorSelect; a longer
     // name would be cut, never overrun it.
-    size_t length = strlen(choice->monitor);
-    if (length > sizeof szMonitorSelect - 1)
-        length = sizeof szMonitorSelect - 1;
-    memcpy(szMonitorSelect, choice->monitor, length);
-    szMonitorSelect[length] = '\0';
+    snprintf(szMonitorSelect, sizeof szMonitorSelect, "%s", choice->monitor);
     UpdateRegistry(owner);
 }

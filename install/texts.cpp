@@ -38,7 +38,5 @@ static_assert(sizeof kInstallTexts / sizeof kInstallTexts[0] == kInstallTextCoun
               "one text for each entry of InstallText");
 
 const char *GetInstallText(InstallText text) {
-    if (text < 0 || text >= kInstallTextCount)
-        return "";
     return kInstallTexts[text];
 }

@@ -141,4 +141,21 @@ TEST_F(SetupMonitors, LongNamesAndLongListsStayInTheirRoom) {
     EXPECT_EQ(choice.monitor, std::string(200, 'm') + "7") << "the file's spelling";
 }
 
+// The messages that need no option: a file without monitors, and a dialog
+// that cannot be shown.
+TEST_F(SetupMonitors, UnknownMonitorOfAFileWithoutMonitorsAndTheDialogFailure) {
+    ScratchDir dir;
+    ASSERT_TRUE(LoadText(dir, "MemSize = 2\nMemConfig = 1\nDefMode = 640x480\n"));
+    Tag_Setup_Choice choice = {"Generic", 2, 0};
+    Tag_Setup_Options options;
+    ASSERT_EQ(ParseSetupOptions("/monitor:Generic", &options), kRequestUnattended);
+    EXPECT_FALSE(ApplySetupOptions(&options, &choice));
+    EXPECT_STREQ(GetSetupMessage(), "Unknown monitor \"Generic\".\nORVEXRES.DAT names no monitor.");
+
+    ComposeDialogFailure(1400);
+    EXPECT_STREQ(GetSetupMessage(), "The dialog cannot be shown. Error 1400.");
+    ComposeDialogFailure(0);
+    EXPECT_STREQ(GetSetupMessage(), "The dialog cannot be shown. Error 0.");
+}
+
 } // namespace
