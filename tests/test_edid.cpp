@@ -259,6 +259,7 @@ TEST(EdidDescriptors, NameAndItsFallback) {
         {{Name("K\x01\xe9<5300>  \n")}, "K\?\?<5300>", true},
         {{Name(std::string("Orvex\0x", 7))}, "Orvex", true},
         {{Name("First\n"), Name("Second\n")}, "First", true},
+        {{Name("\n"), Name("Second\n")}, "ORV 04D2", false},
         {{}, "ORV 04D2", false},
         {{Name("   \n")}, "ORV 04D2", false},
     };

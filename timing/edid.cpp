@@ -492,19 +492,19 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
     // The descriptors that tell how to read the rest: the name and the range
     // limits, the first of each.
-    bool have_name = false;
+    bool seen_name = false;
     for (int32_t i = 0; i < kDescriptorCount; ++i) {
         const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
         if (!IsDisplayDescriptor(p))
             continue;
-        if (p[3] == kTagName && !have_name) {
+        if (p[3] == kTagName && !seen_name) {
             ReadName(p, edid);
-            have_name = edid->name_from_descriptor;
+            seen_name = true;
         } else if (p[3] == kTagRange && !edid->range.present) {
             ReadRange(p, edid);
         }
     }
-    if (!have_name)
+    if (!edid->name_from_descriptor)
         SetFallbackName(edid);
 
     Tag_Decoder d;
