@@ -44,9 +44,10 @@ Bytes Dtd(const Dtd_Fields &f) {
 
 // A display descriptor: tag, byte 4, then up to 13 bytes of payload (the rest 0).
 Bytes Descriptor(uint8_t tag, uint8_t byte4, const Bytes &payload) {
-    Bytes d = {0, 0, 0, tag, byte4};
-    d.insert(d.end(), payload.begin(), payload.end());
-    d.resize(18, 0);
+    Bytes d(18, 0);
+    d[3] = tag, d[4] = byte4;
+    for (size_t i = 0; i < payload.size() && 5 + i < d.size(); ++i)
+        d[5 + i] = payload[i];
     return d;
 }
 
