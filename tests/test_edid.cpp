@@ -244,6 +244,29 @@ TEST(EdidModes, Duplicates) {
     EXPECT_EQ(edid.duplicate_count, 3);
 }
 
+// 23 CTA-861 blocks of six distinct DTDs: the first kEdidModeMax are taken,
+// the rest counted.
+TEST(EdidModes, Room) {
+    Edid_Spec s;
+    for (int block = 0; block < 23; ++block) {
+        s.cta.push_back({});
+        for (int i = 0; i < 6; ++i) {
+            Dtd_Fields f = kDtd1280;
+            f.clock += block * 6 + i;
+            s.cta.back().push_back(Dtd(f));
+        }
+    }
+    Tag_Edid edid = Decoded(Build(s));
+    EXPECT_EQ(edid.mode_count, kEdidModeMax);
+    EXPECT_EQ(edid.skipped[kEdidSkipRoom], 23 * 6 - kEdidModeMax);
+    char where[kEdidDescriptionSize];
+    EXPECT_TRUE(DescribeEdidMode(&edid.modes[kEdidModeMax - 1], where, sizeof where));
+    EXPECT_STREQ(where, "DTD 2 of block 22 (CTA-861)");
+    EXPECT_FALSE(DescribeEdidMode(&edid.modes[0], where, 16))
+        << "'DTD 1 of block 1 (CTA-861)' needs 28";
+    EXPECT_STREQ(where, "");
+}
+
 // ---------------------------------------------------------------------------
 // Name and range limits
 // ---------------------------------------------------------------------------
