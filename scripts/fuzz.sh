@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
-harnesses=${ORVEX_FUZZ_HARNESSES:-"fuzz_readdat fuzz_encoder fuzz_roundtrip fuzz_hive fuzz_modeline fuzz_timing_block fuzz_lint"}
+harnesses=${ORVEX_FUZZ_HARNESSES:-"fuzz_readdat fuzz_encoder fuzz_roundtrip fuzz_hive fuzz_modeline fuzz_timing_block fuzz_lint fuzz_edid"}
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2

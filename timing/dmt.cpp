@@ -157,9 +157,7 @@ bool PreferredTwin(const Tag_Dmt_Mode &a, const Tag_Dmt_Mode &b) {
 }
 
 void AppendHexId(Tag_Text_Sink *sink, int64_t id) {
-    static const char kDigits[] = "0123456789abcdef";
-    char text[4] = {'0', 'x', kDigits[(id >> 4) & 15], kDigits[id & 15]};
-    AppendText(sink, std::string_view(text, sizeof text));
+    AppendHex(sink, static_cast<uint64_t>(id), 2);
 }
 
 void AppendMode(Tag_Text_Sink *sink, const Tag_Dmt_Mode &mode) {

@@ -22,8 +22,12 @@ struct Tag_Text_Sink {
 void StartText(Tag_Text_Sink *sink, char *buffer, size_t size);
 void AppendText(Tag_Text_Sink *sink, std::string_view text);
 void AppendInteger(Tag_Text_Sink *sink, int64_t value);
+// A number of thousandths as a decimal with three decimals ("-1.005").
+void AppendThousandths(Tag_Text_Sink *sink, int64_t thousandths);
 // A clock as MHz with three decimals ("25.175"), rounded as GetClockKhz.
 void AppendMhz(Tag_Text_Sink *sink, int64_t clock_hz);
+// The low digits hex digits of value, lower case, after "0x" ("0x0f").
+void AppendHex(Tag_Text_Sink *sink, uint64_t value, int32_t digits);
 
 // A piece of outside text in single quotes, at most 40 characters of it
 // (then "..."), with control characters, quotes, backslashes and bytes above

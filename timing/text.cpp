@@ -43,16 +43,39 @@ void AppendInteger(Tag_Text_Sink *sink, int64_t value) {
     AppendText(sink, std::string_view(digits + at, sizeof digits - at));
 }
 
-void AppendMhz(Tag_Text_Sink *sink, int64_t clock_hz) {
-    int64_t khz = GetClockKhz(clock_hz);
-    if (khz < 0) {
+void AppendThousandths(Tag_Text_Sink *sink, int64_t thousandths) {
+    // The magnitude as unsigned, so that INT64_MIN needs no special case.
+    uint64_t magnitude = thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths)
+                                         : static_cast<uint64_t>(thousandths);
+    if (thousandths < 0)
         AppendText(sink, "-");
-        khz = -khz; // |GetClockKhz| is far below INT64_MAX
-    }
-    AppendInteger(sink, khz / 1000);
-    char fraction[4] = {'.', static_cast<char>('0' + khz % 1000 / 100),
-                        static_cast<char>('0' + khz % 100 / 10), static_cast<char>('0' + khz % 10)};
+    char digits[24];
+    size_t at = sizeof digits;
+    uint64_t whole = magnitude / 1000;
+    do {
+        digits[--at] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    AppendText(sink, std::string_view(digits + at, sizeof digits - at));
+    uint64_t part = magnitude % 1000;
+    char fraction[4] = {'.', static_cast<char>('0' + part / 100),
+                        static_cast<char>('0' + part / 10 % 10),
+                        static_cast<char>('0' + part % 10)};
     AppendText(sink, std::string_view(fraction, sizeof fraction));
+}
+
+void AppendMhz(Tag_Text_Sink *sink, int64_t clock_hz) {
+    AppendThousandths(sink, GetClockKhz(clock_hz));
+}
+
+void AppendHex(Tag_Text_Sink *sink, uint64_t value, int32_t digits) {
+    static const char kDigits[] = "0123456789abcdef";
+    char text[18] = {'0', 'x'};
+    if (digits > 16)
+        digits = 16;
+    for (int32_t i = 0; i < digits; ++i)
+        text[2 + i] = kDigits[(value >> (4 * (digits - 1 - i))) & 15];
+    AppendText(sink, std::string_view(text, 2 + static_cast<size_t>(digits > 0 ? digits : 0)));
 }
 
 void AppendQuoted(Tag_Text_Sink *sink, std::string_view text) {

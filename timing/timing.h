@@ -73,6 +73,8 @@ const int32_t kTimingErrorNotFound = 2; // no such mode in a table
 const int32_t kTimingErrorSyntax = 3;   // a text that does not read as the notation
 const int32_t kTimingErrorShape = 4;    // counts that do not describe a mode
 const int32_t kTimingErrorBuffer = 5;   // the output does not fit the caller's buffer
+const int32_t kTimingErrorEdid = 6;     // bytes that are not an EDID (timing/edid.h)
+const int32_t kTimingErrorChecksum = 7; // an EDID block whose bytes do not sum to 0
 const size_t kTimingReasonSize = 240;
 struct Tag_Timing_Error {
     int32_t code;
