@@ -64,16 +64,16 @@ TEST_F(OrvexresUsage, HelpListsEveryCommandOnStdout) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(StartsWith(r.out, "Usage: orvexres COMMAND")) << r.out;
-    for (const char *synopsis :
-         {"check FILE", "list FILE [MONITOR]", "show FILE MONITOR RESOLUTION [--vref HZ]",
-          "write FILE OUT", "ini FILE MONITOR RESOLUTION OUT"})
+    for (const char *synopsis : {"check FILE", "list FILE [MONITOR]",
+                                 "show FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]",
+                                 "write FILE OUT", "ini FILE MONITOR RESOLUTION OUT"})
         EXPECT_TRUE(Contains(r.out, std::string("  ") + synopsis + "\n")) << synopsis;
 }
 
 TEST_F(OrvexresUsage, CommandHelpGivesThatCommandsUsage) {
     const Strings synopses = {"check FILE", "list FILE [MONITOR]",
-                              "show FILE MONITOR RESOLUTION [--vref HZ]", "write FILE OUT",
-                              "ini FILE MONITOR RESOLUTION OUT"};
+                              "show FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]",
+                              "write FILE OUT", "ini FILE MONITOR RESOLUTION OUT"};
     for (const std::string &synopsis : synopses) {
         std::string name = synopsis.substr(0, synopsis.find(' '));
         for (const char *flag : {"--help", "-h"}) {

@@ -1,9 +1,10 @@
 // orvexres end to end, the commands on timings: lint, timing, modeline,
-// modelines and add-mode.
+// modelines, add-mode, edid, import-edid and show --svg.
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "support/edid_builder.h"
 #include "support/orvexres_tool.h"
 
 namespace {
@@ -236,6 +237,138 @@ TEST_F(OrvexresAddMode, RefusalsLeaveTheFileUntouched) {
         EXPECT_TRUE(Contains(r.err, row.words)) << r.err;
         EXPECT_EQ(ReadBytes(file), before);
     }
+}
+
+// ---------------------------------------------------------------------------
+// edid, import-edid, lint --edid, show --svg
+// ---------------------------------------------------------------------------
+
+using namespace edid_builder;
+
+// A monitor named "Test 17": a DTD of 1280x1024 at 60 Hz (the DMT mode), the
+// established 640x480 at 60 Hz, the standard timing 1024x768 at 85 Hz, and a
+// range of 30-80 kHz, 50-75 Hz, 200 MHz.
+Bytes TestEdid() {
+    Edid_Spec spec;
+    spec.established[0] = 0x20;          // 640x480 at 60 Hz
+    spec.standard = {Bytes{0x61, 0x59}}; // 1024x768, 4:3, 85 Hz
+    spec.descriptors = {Dtd(kDtd1280), Name("Test 17\n"),
+                        Descriptor(0xfd, 0, {50, 75, 30, 80, 20, 0x01, 0x0a})};
+    return Build(spec);
+}
+
+class OrvexresEdid : public Orvexres {
+  protected:
+    std::string EdidFile(const std::string &name, const Bytes &bytes) {
+        return DataFile(name, std::string(bytes.begin(), bytes.end()));
+    }
+};
+
+TEST_F(OrvexresEdid, PrintsAMonitorBlockWithABlockPerModeAsTheDmtHasThem) {
+    std::string edid = EdidFile("monitor.bin", TestEdid());
+    Result r = Tool({"edid", edid});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Strings lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "; EDID 1.3 of Test 17, 1 block; range 30-80 kHz, 50-75 Hz, clock up to "
+                        "200 MHz");
+    EXPECT_EQ(lines[1], "[M0]");
+    EXPECT_EQ(lines[2], "name=Test 17");
+    EXPECT_EQ(lines[3], "timing0 = T0:1280x1024x60");
+    EXPECT_EQ(lines[4], "timing1 = T1:640x480x60");
+    EXPECT_EQ(lines[5], "timing2 = T2:1024x768x85");
+    // Each block as the DMT gives it, after a comment saying where it came from.
+    for (const char *id : {"1280x1024x60", "640x480x60", "1024x768x85"}) {
+        std::string block = Tool({"timing", "--dmt", id}).out;
+        size_t header = r.out.find(std::string(":") + id + "]\n");
+        ASSERT_NE(header, std::string::npos) << id;
+        EXPECT_EQ(r.out.compare(header + strlen(id) + 3, block.size(), block), 0) << id;
+    }
+    // The same from a hex dump, and under another name.
+    std::string hex = "edid-decode (hex):\n\n";
+    for (uint8_t byte : TestEdid()) {
+        char pair[4];
+        snprintf(pair, sizeof pair, "%02x ", byte);
+        hex += pair;
+    }
+    std::string dump = DataFile("monitor.hex", hex + "\n");
+    Result named = Tool({"edid", dump, "--name", "Front; desk"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(LineStarting(named.out, "name="), "name=\"Front; desk\"");
+}
+
+TEST_F(OrvexresEdid, RefusalsNameTheFaultAndForceReadsABadChecksum) {
+    Bytes bad = TestEdid();
+    bad[127] ^= 1;
+    std::string file = EdidFile("bad.bin", bad);
+    Result r = Tool({"edid", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, "block 0 (base) checksum")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--force")) << r.err;
+    EXPECT_EQ(Tool({"edid", file, "--force"}).status, 0);
+    Bytes good = TestEdid();
+    Result cut = Tool({"edid", EdidFile("cut.bin", Bytes(good.begin(), good.begin() + 100))});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(Contains(cut.err, "cut short")) << cut.err;
+    Result odd = Tool({"edid", DataFile("odd.hex", "00 ff f")});
+    EXPECT_EQ(odd.status, 1);
+    EXPECT_EQ(odd.out, "");
+}
+
+TEST_F(OrvexresEdid, ImportAddsTheMonitorReusingEqualBlocks) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    const std::string before = ReadBytes(file);
+    std::string edid = EdidFile("monitor.bin", TestEdid());
+    Result r = Tool({"import-edid", file, edid});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // 640x480 at 60 Hz and 1280x1024 at 60 Hz are blocks of the example.
+    EXPECT_EQ(r.out, file + ": added monitor Test 17: 3 modes (1 new block, 2 reused)\n");
+    std::string after = ReadBytes(file);
+    EXPECT_NE(after.find("[M6]\r\nname=Test 17\r\ntiming0 = T11:1280x1024x60\r\n"
+                         "timing1 = T0:640x480x60\r\ntiming2 = T13:1024x768x85\r\n\r\n"),
+              std::string::npos)
+        << after;
+    // Everything else as it was: the monitor block with the blank line before
+    // it, and the new block with its blank line at the end.
+    int monitor = LineOf(after, "[M6]");
+    int block = LineOf(after, "[T13:1024x768x85]");
+    std::vector<int> added;
+    for (int line = monitor - 1; line <= monitor + 4; ++line)
+        added.push_back(line);
+    for (int line = block - 1; line <= block + 14; ++line)
+        added.push_back(line);
+    EXPECT_EQ(Without(after, added), before);
+    EXPECT_EQ(Tool({"lint", file}).status, 0);
+    Result again = Tool({"import-edid", file, edid});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(Contains(again.err, "already has a monitor named \"Test 17\"")) << again.err;
+    EXPECT_EQ(ReadBytes(file), after);
+}
+
+TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
+    std::string edid = EdidFile("monitor.bin", TestEdid());
+    Result r = Tool({"lint", example, "--edid", edid});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.out, "refresh 75.03 Hz is outside the monitor's 50-75 Hz")) << r.out;
+    EXPECT_EQ(r.out, Tool({"lint", example, "--range", "30-80,50-75,200"}).out);
+    Edid_Spec plain;
+    Result none = Tool({"lint", example, "--edid", EdidFile("plain.bin", Build(plain))});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(Contains(none.err, "no Display Range Limits")) << none.err;
+}
+
+TEST_F(OrvexresEdid, ShowDrawsTheBlockAsAPicture) {
+    std::string svg = dir.File("mode.svg");
+    Result r = Tool({"show", example, "Generic", "640x480x72", "--svg", svg});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "picture: " + svg + "\n"));
+    std::string picture = ReadBytes(svg);
+    EXPECT_EQ(picture.rfind("<?xml", 0), 0u);
+    for (const char *number : {">active 640<", "front porch 24", "sync 40", "back porch 128",
+                               "31.500 MHz", "37.861 kHz", "Generic 640x480x72"})
+        EXPECT_TRUE(Contains(picture, number)) << number;
+    Result bad = Tool({"show", example, "Generic", "640x480x72", "--svg", dir.File("no/x.svg")});
+    EXPECT_EQ(bad.status, 1);
 }
 
 } // namespace

@@ -160,6 +160,13 @@ int RunShow(const Tag_Invocation &call) {
     std::string wanted = wanted_refresh == 0 ? "any" : std::to_string(wanted_refresh);
     printf("refresh: %s (vlr %s, wanted %s)\n", matches == 1 ? "match" : "mismatch",
            SlotDecimal(7, values[7]).c_str(), wanted.c_str());
+    if (const std::string *svg = FindOption(call, "--svg")) {
+        std::string title = std::string(monitor->monitor_id_string) + " " + entry->res_id_string;
+        fflush(stdout);
+        if (!WriteTimingPicture(file, *svg, title.c_str(), info))
+            return kExitRefused;
+        printf("picture: %s\n", Printable(*svg).c_str());
+    }
     return kExitOk;
 }
 

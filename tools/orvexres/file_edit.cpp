@@ -114,8 +114,8 @@ std::string WithEol(const std::string &lines, const std::string &eol) {
     return out;
 }
 
-// A monitor name as the value of a "name=" line: as it is, or in double
-// quotes where the reader would cut it; false when no line can hold it.
+} // namespace
+
 bool NameValue(const std::string &name, std::string *value) {
     if (name.empty() || name.find_first_of("\"\r\n\x1a") != std::string::npos ||
         name.find('\0') != std::string::npos || name.size() > 240)
@@ -124,6 +124,8 @@ bool NameValue(const std::string &name, std::string *value) {
     *value = plain ? name : "\"" + name + "\"";
     return true;
 }
+
+namespace {
 
 struct Tag_Insert {
     size_t at;

@@ -31,6 +31,15 @@ int RunLint(const Tag_Invocation &call) {
         have_range = true;
     }
 
+    if (const std::string *edid = FindOption(call, "--edid")) {
+        if (have_range)
+            return UsageError(call.command, "give --range or --edid, not both");
+        int status = kExitOk;
+        if (!ReadEdidRange(call, *edid, &range, &status))
+            return status;
+        have_range = true;
+    }
+
     Tag_Database db;
     if (!db.Load(file))
         return kExitUsage;

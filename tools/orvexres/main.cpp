@@ -44,13 +44,13 @@ const char kUsage[] =
     "  list FILE [MONITOR]\n"
     "      List the monitors with their resolution counts, or one monitor's\n"
     "      resolutions.\n"
-    "  show FILE MONITOR RESOLUTION [--vref HZ]\n"
+    "  show FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]\n"
     "      Show a timing block, its encoded slot values and its \"CrtTiming\" value.\n"
     "  write FILE OUT\n"
     "      Load FILE and write the database to OUT, timing blocks renumbered.\n"
     "  ini FILE MONITOR RESOLUTION OUT\n"
     "      Write the driver INI file of one monitor's resolution to OUT.\n"
-    "  lint FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX]\n"
+    "  lint FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]\n"
     "      Check every timing block and the file as a whole.\n"
     "  timing SOURCE\n"
     "      Print a timing block from the VESA DMT list, CVT, GTF or a modeline.\n"
@@ -59,6 +59,10 @@ const char kUsage[] =
     "      Print timing blocks as X11 modelines.\n"
     "  add-mode FILE MONITOR SOURCE\n"
     "      Add a mode from the DMT list, CVT, GTF or a modeline to a monitor.\n"
+    "  edid EDID [--name NAME]\n"
+    "  import-edid FILE EDID [--name NAME]\n"
+    "      Print a monitor's EDID as a monitor block and its timing blocks, or add\n"
+    "      it to a data file.\n"
     "\n"
     "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
@@ -76,7 +80,10 @@ static void PrintUsage(FILE *out) {
 }
 
 const Tag_Option_Spec kNoOptions[] = {{nullptr, nullptr}};
-const Tag_Option_Spec kShowOptions[] = {{"--vref", "a refresh rate in Hz"}, {nullptr, nullptr}};
+const Tag_Option_Spec kShowOptions[] = {
+    {"--vref", "a refresh rate in Hz"}, {"--svg", "a file name"}, {nullptr, nullptr}};
+const Tag_Option_Spec kEdidOptions[] = {
+    {"--name", "a monitor name"}, {"--force", nullptr}, {nullptr, nullptr}};
 const Tag_Option_Spec kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
                                           {"--dmt-id", "a DMT id"},
                                           {"--cvt", "WIDTHxHEIGHTxREFRESH"},
@@ -85,7 +92,10 @@ const Tag_Option_Spec kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
                                           {"--modeline", "a modeline"},
                                           {nullptr, nullptr}};
 const Tag_Option_Spec kLintOptions[] = {
-    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"}, {nullptr, nullptr}};
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
+    {"--edid", "an EDID file"},
+    {"--force", nullptr},
+    {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
     {"check", "FILE", 1, 1, kNoOptions,
@@ -105,7 +115,7 @@ const Tag_Command kCommands[] = {
      "resolutions in list order, one WIDTHxHEIGHTxREFRESH a line. An unknown\n"
      "monitor is refused (exit 1).\n",
      RunList},
-    {"show", "FILE MONITOR RESOLUTION [--vref HZ]", 3, 3, kShowOptions,
+    {"show", "FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]", 3, 3, kShowOptions,
      "Prints the timing block of MONITOR's RESOLUTION as \"key: value\" lines:\n"
      "  monitor: NAME\n"
      "  resolution: WIDTHxHEIGHTxREFRESH\n"
@@ -116,7 +126,8 @@ const Tag_Command kCommands[] = {
      "  refresh: match|mismatch (vlr N, wanted HZ|any)\n"
      "The slots are encoded as the installer stores them for the wanted refresh\n"
      "rate HZ (--vref, default 0: any rate matches). A block with fewer than\n"
-     "fourteen fields cannot be encoded and is refused (exit 1).\n",
+     "fourteen fields cannot be encoded and is refused (exit 1). --svg also draws\n"
+     "the block's horizontal and vertical timing into OUT.svg.\n",
      RunShow},
     {"write", "FILE OUT", 2, 2, kNoOptions,
      "Loads FILE and writes the database to OUT (CR LF line ends), the timing\n"
@@ -128,7 +139,7 @@ const Tag_Command kCommands[] = {
      "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
      "for them to OUT.\n",
      RunIni},
-    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX]", 1, 1, kLintOptions,
+    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]", 1, 1, kLintOptions,
      "Checks every timing block of FILE and the file as a whole. Prints one line\n"
      "per finding, sorted by line:\n"
      "  FILE:LINE: error|warning: TEXT [RULE]\n"
@@ -140,7 +151,8 @@ const Tag_Command kCommands[] = {
      "against the block's id), refresh-mismatch (the clock and the totals against\n"
      "vlr, by 1 Hz or more), zero-field (a zero sync or total, a negative porch),\n"
      "out-of-range (with --range: horizontal frequency in kHz, refresh in Hz, pixel\n"
-     "clock in MHz, e.g. 30-70,50-120,110), and for the file: unused-block, no-generic\n"
+     "clock in MHz, e.g. 30-70,50-120,110; or --edid EDID: the Display Range Limits of\n"
+     "the monitor's EDID), and for the file: unused-block, no-generic\n"
      "and defmode-missing (warnings).\n"
      "Exit status: 0 no errors (warnings allowed), 1 errors, 2 the file cannot be\n"
      "loaded (reported as check reports it) or wrong usage.\n",
@@ -178,6 +190,24 @@ const Tag_Command kCommands[] = {
      "as it was. The result must load and bring no new lint error before it\n"
      "replaces the file; otherwise nothing changes (exit 1).\n",
      RunAddMode},
+    {"edid", "EDID [--name NAME] [--force]", 1, 1, kEdidOptions,
+     "Decodes a monitor's EDID (binary, 128 bytes a block, or a hex dump, as\n"
+     "edid-decode prints it; \"-\" reads standard input) and prints a monitor block\n"
+     "and its timing blocks in the data file's format: every detailed timing of\n"
+     "the base block and of CTA-861 extensions, the established timings and the\n"
+     "standard timings, one block per distinct mode, each with a comment saying\n"
+     "where it came from; the Display Range Limits in a comment line. The name is\n"
+     "the EDID's product name (or maker and product code), or --name. A bad\n"
+     "checksum, length or hex is refused (exit 1); --force decodes despite a\n"
+     "checksum.\n",
+     RunEdid},
+    {"import-edid", "FILE EDID [--name NAME] [--force]", 2, 2, kEdidOptions,
+     "Adds the EDID's monitor to FILE as add-mode adds modes: a new monitor block\n"
+     "after the last one, new timing blocks after the last block (numbered after\n"
+     "the highest), existing blocks equal in every number reused; every other byte\n"
+     "kept. The result must load and bring no new lint error before it replaces\n"
+     "the file; otherwise nothing changes (exit 1).\n",
+     RunImportEdid},
 };
 
 static void PrintCommandUsage(FILE *out, const Tag_Command &command) {

@@ -116,5 +116,21 @@ int RunModelines(const Tag_Invocation &call);
 int AddModesToFile(const std::string &file, const std::string &monitor_name, bool new_monitor,
                    const std::vector<Tag_Video_Timing> &modes);
 int RunAddMode(const Tag_Invocation &call);
+// A monitor name as the value of a "name=" line: as it is, or in double
+// quotes where the reader would cut it; false when no line can hold it.
+bool NameValue(const std::string &name, std::string *value);
+
+// EDID (edid_commands.cpp).
+struct Tag_Lint_Range;
+int RunEdid(const Tag_Invocation &call);
+int RunImportEdid(const Tag_Invocation &call);
+// The range of the EDID file's Display Range Limits; false with the fault
+// reported and *status the exit status.
+bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range,
+                   int *status);
+// The picture of a timing record's block written to out (show --svg); false
+// with the fault reported.
+bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,
+                        const Tag_Timing_Info *info);
 
 #endif
