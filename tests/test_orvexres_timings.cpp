@@ -371,4 +371,14 @@ TEST_F(OrvexresEdid, ShowDrawsTheBlockAsAPicture) {
     EXPECT_EQ(bad.status, 1);
 }
 
+// The bundled EDID goes into the bundled example as the README shows.
+TEST_F(OrvexresEdid, TheBundledEdidImportsIntoTheBundledExample) {
+    std::string edid = ORVEX_SOURCE_DIR "/examples/orvex-pv19.edid";
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    Result r = Tool({"import-edid", file, edid});
+    EXPECT_EQ(r.out, file + ": added monitor ORVEX PV19: 7 modes (1 new block, 6 reused)\n")
+        << r.err;
+    EXPECT_EQ(Tool({"lint", file, "--edid", edid}).out, file + ": 0 errors, 0 warnings\n");
+}
+
 } // namespace
