@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <vector>
@@ -64,4 +65,25 @@ void Broken(const char *what, const std::string &detail) {
     fprintf(stderr, "\n*** %s\n%s\n", what, detail.c_str());
     fflush(stderr);
     abort();
+}
+
+bool EqualNoCase(const std::string &a, const std::string &b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+void CheckReasonText(const char *reason, size_t size, const char *what) {
+    size_t length = strnlen(reason, size);
+    if (length == 0 || length == size)
+        Broken(what, "the reason is empty or not terminated");
+    for (size_t i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(reason[i]) < 32)
+            Broken(what, std::string("the reason is not one line: ") + reason);
 }

@@ -10,12 +10,7 @@
 #include "timing/modeline.h"
 
 static void CheckReason(const Tag_Timing_Error &error, const char *what) {
-    size_t length = strnlen(error.reason, sizeof error.reason);
-    if (length == 0 || length == sizeof error.reason)
-        Broken(what, "the reason is empty or not terminated");
-    for (size_t i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(error.reason[i]) < 32)
-            Broken(what, std::string("the reason is not one line: ") + error.reason);
+    CheckReasonText(error.reason, sizeof error.reason, what);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

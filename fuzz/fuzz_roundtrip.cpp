@@ -59,18 +59,6 @@ Snapshot Take(void) {
     return s;
 }
 
-bool EqualNoCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void Compare(const Snapshot &before, const Snapshot &after) {
     if (before.header != after.header)
         Broken("header values differ after the round trip",

@@ -21,18 +21,6 @@ std::string TextOf(const uint8_t *data, size_t size) {
     return text;
 }
 
-bool EqualNoCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void ExpectInInput(const std::string &text, const char *what, const char *part) {
     if (part != nullptr && text.find(part) == std::string::npos)
         Broken(what, part);

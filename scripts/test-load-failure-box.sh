@@ -11,6 +11,8 @@
 # started with) and stopped at the end.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=xvfb-wine.sh
+. "$here/xvfb-wine.sh"
 build=$(cd "${1:-$here/../build/mingw}" && pwd)
 png=${2:-$build/test-output/load-failure-box.png}
 caption='Orvex NT Driver Install Error'
@@ -33,39 +35,21 @@ installer=$build/install/orvexinst.exe
 [ -f "$installer" ] || fail "$installer is not built"
 
 work=$(mktemp -d)
-xvfb_pid=
 install_pid=
 cleanup() {
     if [ -n "$install_pid" ]; then
         kill "$install_pid" 2>/dev/null || true
     fi
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_wine
+    stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A display of our own, then a server that takes it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(tr -d '\n' <"$work/display")
-
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-# wine-run.sh makes the prefix if needed and starts a persistent server with
-# Wine's services away from our pipes.
-bash "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
-# No window manager runs: Wine draws the caption and frame itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# A display of our own, then a server that takes it (wine-run.sh makes the
+# prefix if needed).
+start_xvfb "$work" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+start_wine_on_display
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'user32.MessageBoxA;user32.MessageBoxW' /f >/dev/null 2>&1
 

@@ -33,29 +33,19 @@ cmake --build --preset mingw -j 2
 export WINEPREFIX=$PWD/build/mingw/wineprefix
 export WINEDEBUG=-all
 
-xvfb_pid=
+# shellcheck source=xvfb-wine.sh
+. scripts/xvfb-wine.sh
+xvfb_dir=$(mktemp -d)
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_wine
+    stop_xvfb
+    rm -rf "$xvfb_dir"
 }
 trap cleanup EXIT
 
 unset WAYLAND_DISPLAY
 if ((use_xvfb)); then
-    display_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$display_file" ] && break
-        sleep 0.1
-    done
-    [ -s "$display_file" ] || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(tr -d '\n' <"$display_file")
-    rm -f "$display_file"
+    start_xvfb "$xvfb_dir" || { echo "test-windows: Xvfb did not start" >&2; exit 1; }
     echo "== Xvfb on $DISPLAY"
 else
     unset DISPLAY
@@ -72,8 +62,7 @@ echo "== Windows unit tests: $(($(date +%s) - start)) s from a fresh prefix"
 # against the Linux orvexres: native runners (tests/wine) built in a native
 # build that points at this one. Always headless.
 if ((use_xvfb)); then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+    stop_wine
     unset DISPLAY
 fi
 step=$(date +%s)

@@ -240,16 +240,6 @@ struct Tag_Decoder {
     bool reduced_cvt; // EDID 1.4 standard timings outside DMT by CVT reduced blanking
 };
 
-bool SameTiming(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
-    return a.clock_hz == b.clock_hz && a.h_active == b.h_active &&
-           a.h_front_porch == b.h_front_porch && a.h_sync == b.h_sync &&
-           a.h_back_porch == b.h_back_porch && a.v_active == b.v_active &&
-           a.v_front_porch == b.v_front_porch && a.v_sync == b.v_sync &&
-           a.v_back_porch == b.v_back_porch && a.h_cursor_offset == b.h_cursor_offset &&
-           a.v_cursor_offset == b.v_cursor_offset && a.h_sync_positive == b.h_sync_positive &&
-           a.v_sync_positive == b.v_sync_positive;
-}
-
 void Skip(Tag_Decoder *d, int32_t kind) {
     ++d->edid->skipped[kind];
 }
@@ -260,7 +250,7 @@ void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int
     if (!CheckTimingShape(&timing, nullptr))
         return Skip(d, kEdidSkipShape);
     for (int32_t i = 0; i < edid->mode_count; ++i) {
-        if (SameTiming(edid->modes[i].timing, timing)) {
+        if (SameTimingNumbers(&edid->modes[i].timing, &timing)) {
             ++edid->duplicate_count;
             return;
         }

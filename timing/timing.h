@@ -92,6 +92,11 @@ int64_t GetTimingVTotal(const Tag_Video_Timing *timing);
 double GetTimingHFreq(const Tag_Video_Timing *timing);
 double GetTimingRefresh(const Tag_Video_Timing *timing);
 
+// Two timings equal in every number: clock, counts, cursor offsets and
+// polarities. The nominal refresh, the rate a mode is named by, is not
+// compared.
+bool SameTimingNumbers(const Tag_Video_Timing *a, const Tag_Video_Timing *b);
+
 // A clock in Hz rounded to the nearest kHz (halves away from zero), in kHz:
 // the precision with which blocks and modelines write the clock.
 int64_t GetClockKhz(int64_t clock_hz);

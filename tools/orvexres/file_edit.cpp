@@ -93,14 +93,9 @@ bool ReadBack(const char *block, Tag_Video_Timing *timing) {
     return true;
 }
 
+// Equal in every number of a block, the nominal refresh (vlr) too.
 bool SameTiming(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
-    return a.clock_hz == b.clock_hz && a.h_active == b.h_active &&
-           a.h_front_porch == b.h_front_porch && a.h_sync == b.h_sync &&
-           a.h_back_porch == b.h_back_porch && a.v_active == b.v_active &&
-           a.v_front_porch == b.v_front_porch && a.v_sync == b.v_sync &&
-           a.v_back_porch == b.v_back_porch && a.h_cursor_offset == b.h_cursor_offset &&
-           a.v_cursor_offset == b.v_cursor_offset && a.nominal_refresh == b.nominal_refresh &&
-           a.h_sync_positive == b.h_sync_positive && a.v_sync_positive == b.v_sync_positive;
+    return SameTimingNumbers(&a, &b) && a.nominal_refresh == b.nominal_refresh;
 }
 
 std::string WithEol(const std::string &lines, const std::string &eol) {

@@ -1,0 +1,44 @@
+# Sourced by the scripts that show Windows programs on a display of their own
+# (a private Xvfb display, a wineserver that takes it). Not run by itself.
+#   start_xvfb DIR        starts Xvfb (its log and display number in DIR), sets
+#                         DISPLAY and xvfb_pid; returns 1 when it does not start
+#   stop_xvfb             stops it again (nothing when none was started)
+#   start_wine_on_display restarts the wineserver of $WINEPREFIX so that it
+#                         takes $DISPLAY (a server keeps the display it started
+#                         with), starts Wine's services away from the caller's
+#                         pipes, and lets Wine draw frames itself (no window
+#                         manager runs)
+#   stop_wine             stops that wineserver
+xvfb_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+xvfb_pid=
+
+start_xvfb() {
+    local dir=$1
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$dir/display" ] || return 1
+    export DISPLAY=:$(tr -d '\n' <"$dir/display")
+}
+
+stop_xvfb() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+        xvfb_pid=
+    fi
+}
+
+stop_wine() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+}
+
+start_wine_on_display() {
+    stop_wine
+    bash "$xvfb_here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+}
