@@ -89,12 +89,15 @@ static char *CopySpan(Span span) {
     return copy;
 }
 
-// Replace a text by its short form within the same allocation: the short form
-// is never longer, so the change can neither fail nor allocate.
-static void ShortenInPlace(char *text, Span (*form)(const char *)) {
-    Span span = form(text);
-    memmove(text, span.start, span.length);
-    text[span.length] = '\0';
+// Replace a text by a copy of its short form and release the old one; false
+// (code 1, the text as it was) when the copy cannot be made.
+static bool ReplaceByForm(char **text, Span (*form)(const char *)) {
+    char *copy = CopySpan(form(*text));
+    if (copy == nullptr)
+        return false;
+    free(*text);
+    *text = copy;
+    return true;
 }
 
 char *GetRefreshFromResIDString(const char *res_id_string) {
@@ -278,13 +281,17 @@ BOOLEAN LinkResEntries(const NameIndex *timings) {
              entry = entry->next) {
             if (entry->timing_info != nullptr)
                 continue; // linked by an earlier load
-            entry->timing_info = static_cast<Tag_Timing_Info *>(
+            Tag_Timing_Info *info = static_cast<Tag_Timing_Info *>(
                 FindInNameIndex(timings, entry->res_id_string, NameHash(entry->res_id_string)));
-            if (entry->timing_info == nullptr) {
+            if (info == nullptr) {
                 res_dat_err_flag = RES_DAT_ERR_CONTENT;
                 return FALSE;
             }
-            ShortenInPlace(entry->res_id_string, StripResSpan);
+            // Linked and shortened together, so that an entry is either linked
+            // in its short form or still as it was added.
+            if (!ReplaceByForm(&entry->res_id_string, StripResSpan))
+                return FALSE;
+            entry->timing_info = info;
         }
     }
     return TRUE;
@@ -306,6 +313,7 @@ BOOLEAN LinkResEntryToTimingInfo(void) {
 
 BOOLEAN ReformatTimingInfoResIDStrings(void) {
     for (Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next)
-        ShortenInPlace(info->res_id_string, StripTimingSpan);
+        if (!ReplaceByForm(&info->res_id_string, StripTimingSpan))
+            return FALSE;
     return TRUE;
 }

@@ -6,23 +6,11 @@
 #include "resdat/internal.h"
 
 uint32_t NameHash(const char *name) {
-    // Eight characters at a time, each with bit 5 set, so that letters that
-    // differ only in case hash alike (a few other pairs do too; the comparison
-    // tells them apart).
-    const uint64_t kFold = 0x2020202020202020ull;
-    const uint64_t kMultiplier = 0xff51afd7ed558ccdull;
-    size_t length = strlen(name);
-    uint64_t hash = 0x9e3779b97f4a7c15ull ^ length;
-    for (; length >= 8; name += 8, length -= 8) {
-        uint64_t word;
-        memcpy(&word, name, 8);
-        hash = (hash ^ (word | kFold)) * kMultiplier;
-        hash ^= hash >> 32;
-    }
-    uint64_t tail = 0;
-    memcpy(&tail, name, length);
-    hash = (hash ^ (tail | kFold)) * kMultiplier;
-    return static_cast<uint32_t>(hash ^ (hash >> 29));
+    // FNV-1a over the case-folded bytes.
+    uint32_t hash = 2166136261u;
+    for (const char *p = name; *p != '\0'; ++p)
+        hash = (hash ^ static_cast<unsigned char>(FoldAscii(*p))) * 16777619u;
+    return hash;
 }
 
 void FreeNameIndex(NameIndex *index) {

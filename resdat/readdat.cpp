@@ -365,9 +365,14 @@ static BOOLEAN LinkLoad(const Tag_Load *load) {
     for (const Tag_Var_Entry *row = var_list; row->id != nullptr; ++row)
         if (row->critical && row->data == nullptr)
             return ReportFinding(RES_DAT_FOUND_MISSING_VARIABLE, 0, row->id);
-    if (!LinkResEntries(&load->timings)) // the load's table holds every record
+    if (!LinkResEntries(&load->timings)) { // the load's table holds every record
+        if (res_dat_err_flag == RES_DAT_ERR_OUT_OF_MEMORY)
+            return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
         return ReportUnlinkedEntry(load);
-    return ReformatTimingInfoResIDStrings();
+    }
+    if (!ReformatTimingInfoResIDStrings())
+        return ReportFinding(RES_DAT_FOUND_NO_MEMORY, 0);
+    return TRUE;
 }
 
 BOOLEAN ReadDatFile(const char *f_name) {

@@ -177,13 +177,15 @@ char *StripTiming(const char *res_id_string);
 
 // Point every resolution entry of the database at the timing record of the same
 // full-form id (the first in list order), and shorten the entry's id to its
-// linked form. Entries linked before are left as they are. Code 2 when an id
-// has no timing record: linking stops there and keeps the work already done.
-// Code 1 when memory for the look-up table runs out (nothing is linked then).
+// linked form (a new copy; the old text is released). Entries linked before
+// are left as they are. Code 2 when an id has no timing record, code 1 when
+// memory runs out: linking stops there and keeps the work already done; an
+// entry is either linked in its short form or still as it was added.
 BOOLEAN LinkResEntryToTimingInfo(void);
 
-// Shorten every timing record's id to "WxH". Must run after linking. The ids
-// are shortened within their own memory, so this always succeeds (TRUE).
+// Replace every timing record's id by a copy of its "WxH" form, in list order.
+// Must run after linking. Code 1 when memory runs out: the records before keep
+// their short forms, the others their full ones.
 BOOLEAN ReformatTimingInfoResIDStrings(void);
 
 // Release a list and everything it owns. The caller's head is not reset, and a

@@ -111,9 +111,11 @@ TEST_F(OrvexresTiming, ModelinesTurnBackIntoTheSameBlocks) {
         Strings got = Lines(back.out);
         Strings want = Lines(blocks[i].second);
         ASSERT_EQ(got.size(), 14u);
-        for (size_t f = 0; f < 14; ++f)
-            if (f != 7) // vlr
+        for (size_t f = 0; f < 14; ++f) {
+            if (f != 7) { // vlr
                 EXPECT_EQ(got[f], want[f]) << modelines[i];
+            }
+        }
     }
     Result one = Tool({"modeline", example, "generic", "640X480X60"});
     EXPECT_EQ(one.status, 0);
