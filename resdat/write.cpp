@@ -13,9 +13,9 @@
 
 namespace {
 
-// An output file, closed on every path, written through one buffer of the
-// module (the writers allocate nothing). Every LF of a text goes out as CR LF.
-// Write errors are remembered and reported by Finish().
+// An output file, closed when it goes out of scope, written through one
+// buffer of the module (the writers allocate nothing). Every LF of a text goes
+// out as CR LF. Write errors are remembered and reported by Finish().
 struct Tag_Out_File {
     FILE *fp;
     size_t used; // bytes waiting in out_buffer
@@ -34,19 +34,16 @@ struct Tag_Out_File {
 char out_buffer[65536];
 
 void Flush(Tag_Out_File *out) {
-    if (out->used > 0 && fwrite(out_buffer, 1, out->used, out->fp) != out->used)
+    if (fwrite(out_buffer, 1, out->used, out->fp) != out->used)
         out->failed = true;
     out->used = 0;
 }
 
-// Close the file; false when any write failed (a full disk), so that a cut-off
-// file is never reported as written.
+// Send everything to the file; false when any write failed (a full disk), so
+// that a cut-off file is never reported as written.
 bool Finish(Tag_Out_File *out) {
     Flush(out);
-    bool ok = !out->failed && ferror(out->fp) == 0;
-    ok = fclose(out->fp) == 0 && ok;
-    out->fp = nullptr;
-    return ok;
+    return fflush(out->fp) == 0 && !out->failed && ferror(out->fp) == 0;
 }
 
 void PutBytes(Tag_Out_File *out, const char *bytes, size_t n) {
@@ -81,27 +78,26 @@ void PutText(Tag_Out_File *out, const char *text) {
 }
 
 // One line: the format with its "%s" (a text, "(null)" for a null pointer) and
-// "%d" (an int) filled, then the line end.
+// "%d" (an int) filled, then the line end. The formats are this file's own and
+// hold no other "%".
 void PutLine(Tag_Out_File *out, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    for (const char *p = format; *p != '\0';) {
+    for (const char *p = format;;) {
         size_t plain = strcspn(p, "%");
         PutBytes(out, p, plain);
         p += plain;
-        if (p[0] == '%' && p[1] == 's') {
+        if (*p == '\0')
+            break;
+        if (p[1] == 's') {
             const char *text = va_arg(args, const char *);
             PutText(out, text != nullptr ? text : "(null)");
-            p += 2;
-        } else if (p[0] == '%' && p[1] == 'd') {
+        } else { // "%d"
             char number[16];
             int n = snprintf(number, sizeof number, "%d", va_arg(args, int));
             PutBytes(out, number, static_cast<size_t>(n));
-            p += 2;
-        } else if (*p != '\0') {
-            PutBytes(out, p, 1);
-            ++p;
         }
+        p += 2;
     }
     va_end(args);
     PutEol(out);
