@@ -96,7 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Table, InstallerUnderWine, ::testing::ValuesIn(e2e::Cas
 // ---------------------------------------------------------------------------
 // The POSIX orvexinst on a hive exported from Wine's registry
 
-
 // Values beside the case's, of the types and characters an exported file
 // holds: texts with quotes, backslashes and bytes of the ANSI code page
 // (Windows-1252), an expandable text, a text list and a 64-bit number.
