@@ -50,7 +50,7 @@ std::string Skipped(const Tag_Edid &edid) {
 // ---------------------------------------------------------------------------
 
 TEST(EdidModes, DetailedInBaseAndCtaBlocks) {
-    Edid_Spec s;
+    Edid_Layout s;
     Dtd_Fields interlaced = kDtd1280, stereo = kDtd1280, composite = kDtd1280, zero_sync = kDtd1280;
     interlaced.flags |= 0x80, stereo.flags |= 0x20, composite.flags = 0x10, zero_sync.h_sync = 0;
     s.descriptors = {Dtd(kDtd1280), Name("Orvex 17\n   "), Dtd(kDtd640)};
@@ -81,7 +81,7 @@ TEST(EdidModes, EstablishedTimings) {
         "1024x768@60 (DMT 0x10)", "1024x768@70 (DMT 0x11)", "1024x768@75 (DMT 0x12)",
         "1280x1024@75 (DMT 0x24)"};
     for (int bit = 0; bit < 17; ++bit) {
-        Edid_Spec s;
+        Edid_Layout s;
         s.established[bit / 8] = uint8_t(0x80 >> bit % 8);
         Tag_Edid edid = Decoded(Build(s));
         std::vector<std::string> want;
@@ -121,7 +121,7 @@ TEST(EdidModes, StandardTimings) {
         {3, {}, {0x00, 0x40}, nullptr, 0},
     };
     for (const Case &c : cases) {
-        Edid_Spec s;
+        Edid_Layout s;
         s.revision = c.revision;
         s.standard = {c.code};
         if (!c.range.empty())
@@ -135,7 +135,7 @@ TEST(EdidModes, StandardTimings) {
         EXPECT_EQ(edid.skipped[kEdidSkipFormula], c.skipped_formula);
     }
     // The standard timing descriptor (0xFA) goes on from 9.
-    Edid_Spec s;
+    Edid_Layout s;
     s.standard = {{0x81, 0x80}};
     s.descriptors = {Descriptor(0xfa, 0, {1, 1, 0x61, 0x40, 1, 1, 1, 1, 1, 1, 1, 1, 0x0a})};
     EXPECT_EQ(Modes(Decoded(Build(s))),
@@ -146,7 +146,7 @@ TEST(EdidModes, StandardTimings) {
 // A mode equal in every number to an earlier one is dropped, whatever it is
 // named by: DMT 0x05 as a DTD is named 73, as an established timing 72.
 TEST(EdidModes, Duplicates) {
-    Edid_Spec s;
+    Edid_Layout s;
     s.descriptors = {Dtd({3150, 640, 192, 24, 40, 480, 40, 9, 3, 0, 0, 0x18})};
     s.established[0] = 0x08;                   // 640x480 at 72
     s.standard = {{0x31, 0x4c}, {0x31, 0x4c}}; // 640x480 at 72, twice
@@ -159,7 +159,7 @@ TEST(EdidModes, Duplicates) {
 // 23 CTA-861 blocks of six distinct DTDs: the first kEdidModeMax are taken,
 // the rest counted.
 TEST(EdidModes, Room) {
-    Edid_Spec s;
+    Edid_Layout s;
     for (int block = 0; block < 23; ++block) {
         s.cta.push_back({});
         for (int i = 0; i < 6; ++i) {
@@ -200,7 +200,7 @@ TEST(EdidDescriptors, NameAndItsFallback) {
         {{Name("   \n")}, "ORV 04D2", false},
     };
     for (const Case &c : cases) {
-        Edid_Spec s;
+        Edid_Layout s;
         s.descriptors = c.descriptors;
         Tag_Edid edid = Decoded(Build(s));
         EXPECT_STREQ(edid.name, c.name);
@@ -242,12 +242,12 @@ TEST(EdidDescriptors, RangeLimits) {
                                 n(r.support) + " cvt " + n(r.cvt_standard) + " " + n(r.cvt_reduced);
     };
     for (const Case &c : cases) {
-        Edid_Spec s;
+        Edid_Layout s;
         s.revision = c.revision;
         s.descriptors = {Descriptor(0xfd, c.offsets, c.limits)};
         EXPECT_EQ(show(Decoded(Build(s)).range), c.range) << c.revision << " " << int(c.offsets);
     }
-    EXPECT_EQ(show(Decoded(Build(Edid_Spec())).range), "none");
+    EXPECT_EQ(show(Decoded(Build(Edid_Layout())).range), "none");
 }
 
 // ---------------------------------------------------------------------------
@@ -255,7 +255,7 @@ TEST(EdidDescriptors, RangeLimits) {
 // ---------------------------------------------------------------------------
 
 TEST(EdidRefusals, Decode) {
-    Edid_Spec two;
+    Edid_Layout two;
     two.cta = {{}};
     const Bytes good = Build(two);
     ASSERT_NE(good[127], 0x00);
@@ -356,7 +356,7 @@ bool Read(const std::string &text, Bytes *bytes, Tag_Timing_Error *error,
 }
 
 TEST(EdidInput, BinaryAndHex) {
-    Edid_Spec s;
+    Edid_Layout s;
     s.cta = {{Dtd(kDtd640)}};
     const Bytes edid = Build(s);
     const std::string decoded_part = "\n----------------\n\nBlock 0, Base EDID:\n  EDID Structure "
@@ -451,14 +451,14 @@ std::string RunReference(const std::string &arguments) {
 TEST(EdidOracle, ModesMatchEdidDecode) {
     struct Case {
         const char *name;
-        Edid_Spec spec;
+        Edid_Layout layout;
         std::set<std::string> ours_only, theirs_only;
     };
     Case full = {"EDID 1.3, every source", {}, {}, {}};
-    full.spec.established[0] = full.spec.established[1] = 0xff;
-    full.spec.established[2] = 0x80;
-    full.spec.standard = {{0x81, 0x80}, {0x81, 0x0a}, {0xd1, 0x00}, {0xa9, 0xc0}, {0x61, 0x40}};
-    full.spec.descriptors = {Dtd(kDtd1280), Dtd(kDtd640), Name("Orvex 17\n"),
+    full.layout.established[0] = full.layout.established[1] = 0xff;
+    full.layout.established[2] = 0x80;
+    full.layout.standard = {{0x81, 0x80}, {0x81, 0x0a}, {0xd1, 0x00}, {0xa9, 0xc0}, {0x61, 0x40}};
+    full.layout.descriptors = {Dtd(kDtd1280), Dtd(kDtd640), Name("Orvex 17\n"),
                              Descriptor(0xfd, 0, {50, 90, 30, 80, 20, 0x00, 0x0a})};
     full.ours_only = {"Modeline \"720x400_0\" 28.320 720 738 846 900 400 412 414 449 -hsync +vsync",
                       "Modeline \"1152x870_0\" 100.000 1152 1184 1312 1456 870 873 876 915 -hsync "
@@ -467,16 +467,16 @@ TEST(EdidOracle, ModesMatchEdidDecode) {
         "Modeline \"720x400_0\" 28.320 720 738 846 900 400 421 423 449 -hsync +vsync",
         "Modeline \"1152x870_0\" 100.000 1152 1200 1328 1456 870 873 876 915 +hsync +vsync"};
     Case cvt = {"EDID 1.4 with CVT, CTA-861", {}, {}, {}};
-    cvt.spec.revision = 4;
-    cvt.spec.standard = {{0x81, 0x0a}, {0x71, 0x28}, {0x61, 0x40}, {0xb3, 0x00}};
-    cvt.spec.descriptors = {
+    cvt.layout.revision = 4;
+    cvt.layout.standard = {{0x81, 0x0a}, {0x71, 0x28}, {0x61, 0x40}, {0xb3, 0x00}};
+    cvt.layout.descriptors = {
         Dtd(kDtd1280), Descriptor(0xfd, 0, {48, 85, 31, 95, 17, 0x04, 0x11, 0x0c, 0, 0xf8, 0x08})};
-    cvt.spec.cta = {{Dtd({14850, 1920, 280, 88, 44, 1080, 45, 4, 5, 0, 0, 0x1e}),
+    cvt.layout.cta = {{Dtd({14850, 1920, 280, 88, 44, 1080, 45, 4, 5, 0, 0, 0x1e}),
                      Dtd({7425, 1280, 370, 110, 40, 720, 30, 5, 5, 0, 0, 0x1e})}};
 
     ScratchDir dir;
     for (const Case &c : {full, cvt}) {
-        const Bytes bytes = Build(c.spec);
+        const Bytes bytes = Build(c.layout);
         const std::string path = dir.File("edid.bin");
         WriteBytes(path, std::string(bytes.begin(), bytes.end()));
         const std::string output = RunReference("-L -X '" + path + "'");

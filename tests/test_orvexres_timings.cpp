@@ -251,12 +251,12 @@ using namespace edid_builder;
 // established 640x480 at 60 Hz, the standard timing 1024x768 at 85 Hz, and a
 // range of 30-80 kHz, 50-75 Hz, 200 MHz.
 Bytes TestEdid() {
-    Edid_Spec spec;
-    spec.established[0] = 0x20;          // 640x480 at 60 Hz
-    spec.standard = {Bytes{0x61, 0x59}}; // 1024x768, 4:3, 85 Hz
-    spec.descriptors = {Dtd(kDtd1280), Name("Test 17\n"),
+    Edid_Layout layout;
+    layout.established[0] = 0x20;          // 640x480 at 60 Hz
+    layout.standard = {Bytes{0x61, 0x59}}; // 1024x768, 4:3, 85 Hz
+    layout.descriptors = {Dtd(kDtd1280), Name("Test 17\n"),
                         Descriptor(0xfd, 0, {50, 75, 30, 80, 20, 0x01, 0x0a})};
-    return Build(spec);
+    return Build(layout);
 }
 
 class OrvexresEdid : public Orvexres {
@@ -353,7 +353,7 @@ TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.out, "refresh 75.03 Hz is outside the monitor's 50-75 Hz")) << r.out;
     EXPECT_EQ(r.out, Tool({"lint", example, "--range", "30-80,50-75,200"}).out);
-    Edid_Spec plain;
+    Edid_Layout plain;
     Result none = Tool({"lint", example, "--edid", EdidFile("plain.bin", Build(plain))});
     EXPECT_EQ(none.status, 2);
     EXPECT_TRUE(Contains(none.err, "no Display Range Limits")) << none.err;

@@ -56,7 +56,7 @@ inline Bytes Name(const std::string &text) {
 inline const Dtd_Fields kDtd1280 = {10800, 1280, 408, 48, 112, 1024, 42, 1, 3, 0, 0, 0x1e};
 inline const Dtd_Fields kDtd640 = {2518, 640, 160, 8, 96, 480, 45, 2, 2, 8, 8, 0x18};
 
-struct Edid_Spec {
+struct Edid_Layout {
     int revision = 3;
     uint8_t established[3] = {0, 0, 0};
     std::vector<Bytes> standard;         // 2-byte codes, up to 8
@@ -72,7 +72,7 @@ inline Bytes Checksummed(Bytes block) {
     return block;
 }
 
-inline Bytes Build(const Edid_Spec &s) {
+inline Bytes Build(const Edid_Layout &s) {
     Bytes b(128, 0);
     const uint8_t header[8] = {0, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0};
     memcpy(&b[0], header, 8);
