@@ -27,10 +27,7 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xdotool xwd; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup-windows.sh installs it)"
-done
-[ -x /usr/bin/convert ] || fail "/usr/bin/convert is missing (imagemagick)"
+require_display_tools
 installer=$build/install/orvexinst.exe
 [ -f "$installer" ] || fail "$installer is not built"
 

@@ -9,6 +9,8 @@
 #                         pipes, and lets Wine draw frames itself (no window
 #                         manager runs)
 #   stop_wine             stops that wineserver
+#   require_display_tools fails (the caller's fail) unless Xvfb, xdotool, xwd
+#                         and ImageMagick's convert are there
 xvfb_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 xvfb_pid=
 
@@ -41,4 +43,11 @@ start_wine_on_display() {
     stop_wine
     bash "$xvfb_here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+}
+
+require_display_tools() {
+    for tool in Xvfb xdotool xwd; do
+        command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup-windows.sh installs it)"
+    done
+    [ -x /usr/bin/convert ] || fail "/usr/bin/convert is missing (imagemagick)"
 }

@@ -15,28 +15,12 @@
 
 namespace {
 
-// An EDID file's bytes ("-" is standard input), at most kEdidMaxSize * 4 of
-// them (room for a hex dump of the largest EDID); false when it cannot be read
-// or is larger.
-bool ReadEdidFile(const std::string &path, std::vector<uint8_t> *bytes) {
-    FILE *fp = path == "-" ? stdin : fopen(path.c_str(), "rb");
-    if (fp == nullptr)
-        return false;
-    const size_t limit = kEdidMaxSize * 4 + 4096;
-    bytes->resize(limit + 1);
-    size_t got = fread(bytes->data(), 1, bytes->size(), fp);
-    bool ok = ferror(fp) == 0 && got <= limit;
-    if (fp != stdin)
-        fclose(fp);
-    bytes->resize(got);
-    return ok;
-}
-
 // The EDID of the file the command line names, decoded; false with the fault
 // reported (as a refusal of the EDID file).
 bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edid) {
-    std::vector<uint8_t> input;
-    if (!ReadEdidFile(path, &input)) {
+    // Room for a hex dump of the largest EDID, with headings.
+    std::string input;
+    if (!ReadFileBytes(path, kEdidMaxSize * 4 + 4096, &input)) {
         Report(path, 0, RES_DAT_ERR_DATA_FILE, "the EDID cannot be read (or is too large)",
                "check the file name; give a binary EDID or a hex dump");
         return false;
@@ -44,7 +28,8 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
     std::vector<uint8_t> bytes(kEdidMaxSize);
     size_t count = 0;
     Tag_Timing_Error error{};
-    if (!ReadEdidInput(input.data(), input.size(), bytes.data(), bytes.size(), &count, &error) ||
+    if (!ReadEdidInput(reinterpret_cast<const uint8_t *>(input.data()), input.size(), bytes.data(),
+                       bytes.size(), &count, &error) ||
         !DecodeEdid(bytes.data(), count, HasOption(call, "--force"), edid, &error)) {
         Report(path, 0, RES_DAT_ERR_CONTENT, std::string("not a usable EDID: ") + error.reason,
                error.code == kTimingErrorChecksum

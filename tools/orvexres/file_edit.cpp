@@ -33,19 +33,6 @@ struct Tag_File_Text {
     std::string eol;                // the file's line end
 };
 
-bool ReadWholeFile(const std::string &path, std::string *bytes) {
-    FILE *fp = fopen(path.c_str(), "rb");
-    if (fp == nullptr)
-        return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, fp)) > 0)
-        bytes->append(buffer, n);
-    bool ok = ferror(fp) == 0;
-    fclose(fp);
-    return ok;
-}
-
 void SplitLines(Tag_File_Text *text) {
     const std::string &b = text->bytes;
     text->line_start.push_back(0);
@@ -169,7 +156,7 @@ int AddModesToFile(const std::string &file, const std::string &monitor_name, boo
     Tag_Database db;
     if (!db.Load(file))
         return kExitRefused;
-    if (!ReadWholeFile(file, &text.bytes))
+    if (!ReadFileBytes(file, SIZE_MAX - 1, &text.bytes))
         return Refuse(file, "the file cannot be read again", "check the file");
     SplitLines(&text);
     size_t errors_before = LintErrors();

@@ -79,23 +79,22 @@ static void PrintUsage(FILE *out) {
         fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
 }
 
-const Tag_Option_Spec kNoOptions[] = {{nullptr, nullptr}};
-const Tag_Option_Spec kShowOptions[] = {
+const Tag_Option kNoOptions[] = {{nullptr, nullptr}};
+const Tag_Option kShowOptions[] = {
     {"--vref", "a refresh rate in Hz"}, {"--svg", "a file name"}, {nullptr, nullptr}};
-const Tag_Option_Spec kEdidOptions[] = {
+const Tag_Option kEdidOptions[] = {
     {"--name", "a monitor name"}, {"--force", nullptr}, {nullptr, nullptr}};
-const Tag_Option_Spec kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
-                                          {"--dmt-id", "a DMT id"},
-                                          {"--cvt", "WIDTHxHEIGHTxREFRESH"},
-                                          {"--rb", "1 or 2"},
-                                          {"--gtf", "WIDTHxHEIGHTxREFRESH"},
-                                          {"--modeline", "a modeline"},
-                                          {nullptr, nullptr}};
-const Tag_Option_Spec kLintOptions[] = {
-    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
-    {"--edid", "an EDID file"},
-    {"--force", nullptr},
-    {nullptr, nullptr}};
+const Tag_Option kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
+                                     {"--dmt-id", "a DMT id"},
+                                     {"--cvt", "WIDTHxHEIGHTxREFRESH"},
+                                     {"--rb", "1 or 2"},
+                                     {"--gtf", "WIDTHxHEIGHTxREFRESH"},
+                                     {"--modeline", "a modeline"},
+                                     {nullptr, nullptr}};
+const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
+                                   {"--edid", "an EDID file"},
+                                   {"--force", nullptr},
+                                   {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
     {"check", "FILE", 1, 1, kNoOptions,
@@ -258,10 +257,10 @@ const Tag_Command *FindCommand(std::string_view name) {
     return nullptr;
 }
 
-const Tag_Option_Spec *FindOptionSpec(const Tag_Command &command, std::string_view name) {
-    for (const Tag_Option_Spec *spec = command.options; spec->name != nullptr; ++spec)
-        if (name == spec->name)
-            return spec;
+const Tag_Option *FindOptionOf(const Tag_Command &command, std::string_view name) {
+    for (const Tag_Option *option = command.options; option->name != nullptr; ++option)
+        if (name == option->name)
+            return option;
     return nullptr;
 }
 
@@ -302,18 +301,18 @@ int RunCommandLine(int argc, char **argv) {
         }
         size_t equals = arg.find('=');
         std::string_view name = arg.substr(0, equals);
-        const Tag_Option_Spec *spec = FindOptionSpec(*command, name);
-        if (spec == nullptr || (spec->value == nullptr && equals != std::string_view::npos))
+        const Tag_Option *option = FindOptionOf(*command, name);
+        if (option == nullptr || (option->value == nullptr && equals != std::string_view::npos))
             return UsageError(command, std::string(command->name) + ": unknown option '" +
                                            Printable(arg) + "'");
         std::string value;
-        if (spec->value != nullptr) {
+        if (option->value != nullptr) {
             if (equals != std::string_view::npos)
                 value = arg.substr(equals + 1);
             else if (i + 1 < argc)
                 value = argv[++i];
             else
-                return UsageError(command, std::string(spec->name) + " needs " + spec->value);
+                return UsageError(command, std::string(option->name) + " needs " + option->value);
         }
         call.options.emplace_back(std::string(name), value);
     }

@@ -22,7 +22,7 @@ struct Tag_Command;
 
 // One option a command takes: "--vref" with a value described as "a refresh
 // rate in Hz", or a flag (value null).
-struct Tag_Option_Spec {
+struct Tag_Option {
     const char *name;
     const char *value; // what the value is, for messages; null for a flag
 };
@@ -39,8 +39,8 @@ struct Tag_Command {
     const char *synopsis; // the arguments after the command name
     size_t min_args;      // positional arguments
     size_t max_args;
-    const Tag_Option_Spec *options; // ended by a row whose name is null
-    const char *help;               // printed after the synopsis by "COMMAND --help"
+    const Tag_Option *options; // ended by a row whose name is null
+    const char *help;          // printed after the synopsis by "COMMAND --help"
     int (*run)(const Tag_Invocation &call);
 };
 
@@ -67,6 +67,10 @@ void Report(const std::string &file, int32_t line, int32_t code, const std::stri
             const std::string &hint);
 // Why ReadDatFile refused the file, with the database's detail and hint.
 void ReportLoadFailure(const std::string &file);
+
+// A file's bytes ("-" is standard input); false when it cannot be read or
+// holds more than limit bytes.
+bool ReadFileBytes(const std::string &path, size_t limit, std::string *bytes);
 
 // The database of one command: loaded on request, returned to its fresh state
 // when the command ends, whatever path it takes.

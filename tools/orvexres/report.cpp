@@ -151,3 +151,17 @@ std::string BlockId(const Tag_Timing_Info *info) {
     return "T" + std::to_string(info->index) + ":" + info->res_id_string + "x" +
            info->refresh_string;
 }
+
+bool ReadFileBytes(const std::string &path, size_t limit, std::string *bytes) {
+    FILE *fp = path == "-" ? stdin : fopen(path.c_str(), "rb");
+    if (fp == nullptr)
+        return false;
+    char buffer[65536];
+    size_t n;
+    while (bytes->size() <= limit && (n = fread(buffer, 1, sizeof buffer, fp)) > 0)
+        bytes->append(buffer, n);
+    bool ok = ferror(fp) == 0 && bytes->size() <= limit;
+    if (fp != stdin)
+        fclose(fp);
+    return ok;
+}
