@@ -28,12 +28,12 @@ if ((${#missing[@]})); then
         exit 1
     fi
     echo "setup-windows: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
     fi
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
+    # shellcheck source=apt-install.sh
+    . "$(dirname "$0")/apt-install.sh"
+    apt_install "${missing[@]}" || { echo "setup-windows: FAILED: packages missing" >&2; exit 1; }
     verify=1
 fi
 

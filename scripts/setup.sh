@@ -14,7 +14,7 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
+    # shellcheck source=apt-install.sh
+    . "$(dirname "$0")/apt-install.sh"
+    apt_install "${missing[@]}" || { echo "setup: FAILED: packages missing" >&2; exit 1; }
 fi
