@@ -1,0 +1,49 @@
+// Small helpers every part of the tree may use: they depend on nothing but
+// the C++ standard library.
+//
+// Case folding of ASCII letters, whatever the C locale says. Names of
+// monitors, resolutions and timing blocks, keys of header variables, bus-type
+// words, option names and registry names compare this way; a byte outside
+// A-Z is never folded.
+#ifndef ORVEX_COMMON_ASCII_H
+#define ORVEX_COMMON_ASCII_H
+
+#include <string_view>
+
+// c with A-Z folded to a-z.
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// c with a-z folded to A-Z.
+constexpr char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Two NUL-terminated texts equal, ignoring the case of ASCII letters.
+constexpr bool AsciiEqualIgnoringCase(const char *a, const char *b) {
+    for (; *a != '\0'; ++a, ++b) {
+        if (AsciiLower(*a) != AsciiLower(*b))
+            return false;
+    }
+    return *b == '\0';
+}
+
+// Two texts of known length equal, ignoring the case of ASCII letters.
+constexpr bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// text begins with prefix, ignoring the case of ASCII letters.
+constexpr bool AsciiStartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           AsciiEqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+#endif
