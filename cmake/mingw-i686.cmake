@@ -1,19 +1,11 @@
-# Cross build for 32-bit Windows with MinGW-w64 (posix threads variant). The
-# test programs run under Wine through scripts/wine-run.sh.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with MinGW-w64: the build that ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(ORVEX_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORVEX_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ORVEX_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${ORVEX_MINGW_PREFIX}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${ORVEX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The installer programs run on Windows NT 3.51 and 4.0 on an i486: the
+# project's code is compiled for it (the compiler's default, the Pentium Pro,
+# brings in CMOVcc and FCOMI). cmake/check-nt-program.cmake proves it.
+set(CMAKE_C_FLAGS_INIT "-march=i486")
+set(CMAKE_CXX_FLAGS_INIT "-march=i486")
 
-# add_test() and gtest_discover_tests() run Windows programs through Wine.
-get_filename_component(ORVEX_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEX_WINE_RUN})
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

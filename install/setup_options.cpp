@@ -260,6 +260,7 @@ void InstallSetupChoice(const Tag_Setup_Choice *choice, HWND owner) {
     fontsize = choice->fontsize;
     // The file's names come from lines shorter than szMonitorSelect; a longer
     // name would be cut, never overrun it.
-    snprintf(szMonitorSelect, sizeof szMonitorSelect, "%s", choice->monitor);
+    strncpy(szMonitorSelect, choice->monitor, sizeof szMonitorSelect - 1);
+    szMonitorSelect[sizeof szMonitorSelect - 1] = '\0';
     UpdateRegistry(owner);
 }

@@ -1,7 +1,5 @@
 // The database's error code, and what the most recent failing load found: one
 // table gives each finding its code, its detail sentence and its hint.
-#include <stdio.h>
-
 #include "resdat/internal.h"
 #include "resdat/resdat.h"
 
@@ -12,7 +10,7 @@ namespace {
 struct Tag_Finding_Row {
     ResDatFinding finding;
     int32_t code;
-    const char *detail; // a format with up to two "%s"
+    const char *detail; // a sentence with up to two "%s", no other '%'
     const char *hint;
 };
 
@@ -72,6 +70,42 @@ constexpr bool InOrder() {
 }
 static_assert(InOrder(), "one row per finding, in the order of their values");
 
+// Each detail holds at most two "%s" and no other '%'.
+constexpr bool DetailsFillable() {
+    for (const Tag_Finding_Row &row : kFindings) {
+        int fills = 0;
+        for (const char *p = row.detail; *p != '\0'; ++p) {
+            if (*p == '%' && (p[1] != 's' || ++fills > 2))
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(DetailsFillable(), "a detail is a sentence with up to two %s");
+
+// err_detail = the detail with its first "%s" replaced by a and the second by
+// b, cut to fit. Written out rather than formatted with printf, which the
+// installer programs, built on the database, do without.
+void FillDetail(const char *detail, const char *a, const char *b) {
+    const char *fills[2] = {a, b};
+    int next = 0;
+    size_t length = 0;
+    auto put = [&length](char c) {
+        if (length + 1 < sizeof err_detail)
+            err_detail[length++] = c;
+    };
+    for (const char *p = detail; *p != '\0'; ++p) {
+        if (*p != '%') {
+            put(*p);
+            continue;
+        }
+        for (const char *q = fills[next++]; *q != '\0'; ++q)
+            put(*q);
+        ++p; // the 's'
+    }
+    err_detail[length] = '\0';
+}
+
 const Tag_Finding_Row &RowOf(ResDatFinding finding) {
     return kFindings[finding];
 }
@@ -102,8 +136,7 @@ BOOLEAN ReportFinding(ResDatFinding finding, int32_t line, const char *a, const 
     res_dat_err_flag = row.code;
     err_finding = finding;
     err_line = line;
-    snprintf(err_detail, sizeof err_detail, row.detail, a != nullptr ? a : "",
-             b != nullptr ? b : "");
+    FillDetail(row.detail, a != nullptr ? a : "", b != nullptr ? b : "");
     return FALSE;
 }
 
