@@ -1,7 +1,8 @@
 # Checks that programs built on the libraries do not carry the installer's
-# entry point: none of TOOLS defines a WinMain symbol, while INSTALLER (the
-# control) does, so that the look-up is known to find it.
-#   cmake -DNM=<nm> "-DTOOLS=a|b" -DINSTALLER=<orvexinst> -P check-no-winmain.cmake
+# entry point: none of TOOLS defines a WinMain symbol, while the installer's
+# own objects (the control; the installer program itself ships stripped) do,
+# so that the look-up is known to find it.
+#   cmake -DNM=<nm> "-DTOOLS=a|b" "-DINSTALLER=<orvexinst's objects>" -P check-no-winmain.cmake
 foreach(var NM TOOLS INSTALLER)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "check-no-winmain: ${var} not given")
@@ -23,7 +24,12 @@ function(defines_winmain program result)
     endif()
 endfunction()
 
-defines_winmain(${INSTALLER} found)
+set(found FALSE)
+foreach(object IN LISTS INSTALLER)
+    if(object MATCHES "\\.(o|obj)$" AND NOT found)
+        defines_winmain(${object} found)
+    endif()
+endforeach()
 if(NOT found)
     message(FATAL_ERROR "check-no-winmain: no WinMain found in ${INSTALLER}: the look-up is broken")
 endif()
