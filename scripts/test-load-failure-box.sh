@@ -47,15 +47,13 @@ trap cleanup EXIT
 # prefix if needed).
 start_xvfb "$work" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 start_wine_on_display
-wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+"${ORVEX_WINE:-wine}" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'user32.MessageBoxA;user32.MessageBoxW' /f >/dev/null 2>&1
 
-# No data file where a 32-bit program looks for it.
-system_dir=$WINEPREFIX/drive_c/windows/syswow64
-[ -d "$system_dir" ] || system_dir=$WINEPREFIX/drive_c/windows/system32
-rm -rf "$system_dir/ORVEXRES.DAT"
+# No data file where the installer looks for it.
+rm -rf "$(system_dir "$build")/ORVEXRES.DAT"
 
-WINEDEBUG=-all,+relay wine "$installer" </dev/null >/dev/null 2>"$work/trace.txt" &
+WINEDEBUG=-all,+relay "${ORVEX_WINE:-wine}" "$installer" </dev/null >/dev/null 2>"$work/trace.txt" &
 install_pid=$!
 
 window=

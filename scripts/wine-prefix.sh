@@ -5,6 +5,8 @@
 #   WINEPREFIX   the prefix (default: build/mingw/wineprefix of this checkout);
 #                a prefix this script made before is removed first (any other
 #                non-empty directory there is refused).
+#   WINEARCH     win32 for a 32-bit prefix (default: Wine's, 64-bit).
+#   ORVEX_WINE   the Wine loader (default: Debian's wrapper `wine`).
 # The server keeps the display choice it starts with: run this with DISPLAY as
 # the tests will have it (unset for headless runs). Stop the server with
 # `WINEPREFIX=... wineserver -k`.
@@ -36,15 +38,16 @@ rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 touch "$marker"
 
-wineboot -i
+wine=${ORVEX_WINE:-wine}
+"$wine" wineboot -i
 wineserver -w
 
 # A crashing program must not open the debugger's dialogue and block.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 wineserver -w
 
 # The persistent server, and Wine's services started with no terminal or pipe
 # of the caller (they outlive every program and would keep such a pipe open).
 wineserver -p
-wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+"$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1
 echo "wine-prefix.sh: $WINEPREFIX ready, wineserver persistent" >&2

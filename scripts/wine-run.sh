@@ -12,9 +12,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 : "${WINEDEBUG:=-all}"
 export WINEPREFIX WINEDEBUG
 
-# Debian's wine wrapper falls back to wine64 when wine32 is missing, and a
-# 32-bit program then "exits 0" without having run.
-if [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then
+# The loader of the build under test (scripts/windows-arch.sh): ORVEX_WINE, or
+# Debian's wrapper. The wrapper falls back to wine64 when wine32 is missing,
+# and a 32-bit program then "exits 0" without having run.
+wine=${ORVEX_WINE:-wine}
+if [ "$wine" = wine ] && [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then
     echo "wine-run.sh: wine32 is not installed (apt-get install wine32:i386)" >&2
     exit 127
 fi
@@ -32,7 +34,7 @@ fi
 # would otherwise keep the caller's pipe open (a test runner or `| tail` then
 # waits for ever).
 if wineserver -p >/dev/null 2>&1; then
-    wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+    "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
 fi
 
-exec wine "$@"
+exec "$wine" "$@"

@@ -11,6 +11,11 @@
 #   stop_wine             stops that wineserver
 #   require_display_tools fails (the caller's fail) unless Xvfb, xdotool, xwd
 #                         and ImageMagick's convert are there
+#   system_dir BUILD      prints where the programs of the Windows build BUILD
+#                         find their system directory in $WINEPREFIX: a 64-bit
+#                         program in system32; a 32-bit one in syswow64 of a
+#                         64-bit prefix, system32 of a 32-bit one
+# Wine's tools run with $ORVEX_WINE (scripts/windows-arch.sh), default `wine`.
 xvfb_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 xvfb_pid=
 
@@ -42,7 +47,7 @@ stop_wine() {
 start_wine_on_display() {
     stop_wine
     bash "$xvfb_here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    "${ORVEX_WINE:-wine}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
 require_display_tools() {
@@ -50,4 +55,14 @@ require_display_tools() {
         command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup-windows.sh installs it)"
     done
     [ -x /usr/bin/convert ] || fail "/usr/bin/convert is missing (imagemagick)"
+}
+
+system_dir() {
+    local windows=$WINEPREFIX/drive_c/windows
+    if ! grep -q '^ORVEX_WINDOWS_BITS:INTERNAL=64$' "$1/CMakeCache.txt" 2>/dev/null &&
+        [ -d "$windows/syswow64" ]; then
+        echo "$windows/syswow64"
+    else
+        echo "$windows/system32"
+    fi
 }

@@ -22,7 +22,7 @@ const char kRegKey[] = "tests/wine/e2e_regkey.exe";
 std::string SystemDir() {
     std::string windows = Prefix() + "/drive_c/windows";
     std::error_code ec;
-    if (fs::is_directory(windows + "/syswow64", ec))
+    if (ORVEX_WINDOWS_BITS == 32 && fs::is_directory(windows + "/syswow64", ec))
         return windows + "/syswow64";
     return windows + "/system32";
 }

@@ -14,8 +14,9 @@
 
 namespace winetest {
 
-// The system directory of a 32-bit program on the Linux side: a 64-bit
-// prefix redirects its system32 to syswow64; a 32-bit prefix has system32 only.
+// The system directory of the Windows build's programs on the Linux side: a
+// 64-bit prefix redirects the system32 of a 32-bit program to syswow64; a
+// 32-bit prefix has system32 only, and a 64-bit program uses system32.
 std::string SystemDir();
 
 // A value in e2e_regkey's line format: "TYPE HEX NAME".
