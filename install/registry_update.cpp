@@ -66,7 +66,7 @@ void UpdateRegistry(HWND hDlg) {
             wsprintfA(message, "%s", GetInstallText(kTextOpenKeyDenied));
         else
             wsprintfA(message, GetInstallText(kTextOpenKeyFailed), static_cast<int>(status), 405);
-        MessageBoxA(hDlg, message, GetInstallText(kTextOpenKeyCaption), MB_OK);
+        MessageBoxA(hDlg, message, GetInstallText(kTextRegistryCaption), MB_OK);
         return;
     }
 
