@@ -2,6 +2,7 @@
 // CRT timing under the driver's device key, with the globals it works from.
 #include "install/install.h"
 
+#include "common/ascii.h"
 #include "install/crt_timing.h"
 #include "install/device_key.h"
 #include "install/texts.h"
@@ -14,6 +15,10 @@ uint32_t memconfig = 0;
 uint32_t membase = 0;
 uint32_t fontsize = 0;
 char szMonitorSelect[256];
+
+// The number the open-key message gives as its "Line": fixed, whatever line
+// of this file shows the message.
+static const int kOpenKeyMessageLine = 405;
 
 static void SetNumber(HKEY hKey, const char *name, uint32_t number) {
     BYTE bytes[4];
@@ -32,19 +37,16 @@ bool QueryRegistryNumber(HKEY hKey, const char *name, uint32_t *number) {
     return true;
 }
 
+// 1, 2 or 3 for the bus types OPTI, VESA and PCI (ignoring case), else 0.
 static uint32_t BusTypeCode(const char *bus_type) {
     static const char *const kBusTypes[] = {"OPTI", "VESA", "PCI"};
     if (bus_type == nullptr)
         return 0;
-    for (uint32_t i = 0; i < 3; ++i) {
-        const char *a = bus_type;
-        const char *b = kBusTypes[i];
-        while (*a != '\0' && ((*a >= 'a' && *a <= 'z') ? *a - 32 : *a) == *b) {
-            ++a;
-            ++b;
-        }
-        if (*a == '\0' && *b == '\0')
-            return i + 1;
+    uint32_t code = 0;
+    for (const char *name : kBusTypes) {
+        ++code;
+        if (AsciiEqualIgnoringCase(bus_type, name))
+            return code;
     }
     return 0;
 }
@@ -65,7 +67,8 @@ void UpdateRegistry(HWND hDlg) {
         if (status == ERROR_ACCESS_DENIED)
             wsprintfA(message, "%s", GetInstallText(kTextOpenKeyDenied));
         else
-            wsprintfA(message, GetInstallText(kTextOpenKeyFailed), static_cast<int>(status), 405);
+            wsprintfA(message, GetInstallText(kTextOpenKeyFailed), static_cast<int>(status),
+                      kOpenKeyMessageLine);
         MessageBoxA(hDlg, message, GetInstallText(kTextRegistryCaption), MB_OK);
         return;
     }
