@@ -9,6 +9,7 @@
 #include "install/device_key.h"
 
 uint32_t vref = 0;
+LONG timing_store_status = ERROR_SUCCESS;
 
 void PutLe32(uint32_t value, BYTE bytes[4]) {
     for (int b = 0; b < 4; ++b)
@@ -138,6 +139,7 @@ int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock) {
         return 0;
     BYTE bytes[CRT_TIMING_BYTES];
     TimingValueBytes(timingvalue, bytes);
-    RegSetValueExA(hKey, kValueCrtTiming, 0, REG_BINARY, bytes, CRT_TIMING_BYTES);
+    timing_store_status =
+        RegSetValueExA(hKey, kValueCrtTiming, 0, REG_BINARY, bytes, CRT_TIMING_BYTES);
     return result;
 }

@@ -61,8 +61,13 @@ void TimingValueBytes(const uint32_t timingvalue[TIMING_SLOTS], BYTE bytes[CRT_T
 // Encode the block with the global vref and store it as "CrtTiming"
 // (REG_BINARY, 56 bytes) under hKey. Returns 1 when the refresh matches (or
 // vref is 0), else 0; a block with fewer than fourteen fields is not stored and
-// gives 0. resid is not used.
+// gives 0. resid is not used. The store's result goes to timing_store_status.
 int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock);
+
+// The result of the latest store of "CrtTiming" by WrTimingBlock
+// (ERROR_SUCCESS or the registry's error code); a call that stores nothing
+// leaves it. The registry update sets it before its walk and reads it after.
+extern LONG timing_store_status;
 
 // A registry number: 32 bits, little-endian.
 void PutLe32(uint32_t value, BYTE bytes[4]);

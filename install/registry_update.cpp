@@ -2,6 +2,9 @@
 // CRT timing under the driver's device key, with the globals it works from.
 #include "install/install.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include "common/ascii.h"
 #include "install/crt_timing.h"
 #include "install/device_key.h"
@@ -20,10 +23,33 @@ char szMonitorSelect[256];
 // of this file shows the message.
 static const int kOpenKeyMessageLine = 405;
 
-static void SetNumber(HKEY hKey, const char *name, uint32_t number) {
+// The values of one update that could not be written, named in the order of
+// the writes, and the error of the first of them.
+struct Tag_Write_Failures {
+    char names[96];
+    LONG first_error;
+};
+static_assert(sizeof kValueBusType + sizeof kValueMemBase + sizeof kValueMemSize +
+                      sizeof kValueMemConfig + sizeof kValueFontSize + sizeof kValueMonitorType +
+                      sizeof kValueCrtTiming + 6 <=
+                  sizeof Tag_Write_Failures::names,
+              "room for every value the update writes, \", \" between");
+
+// Notes the outcome of the last write of a value.
+static void NoteWrite(Tag_Write_Failures *failures, const char *name, LONG status) {
+    if (status == ERROR_SUCCESS)
+        return;
+    size_t length = strlen(failures->names);
+    if (length == 0)
+        failures->first_error = status;
+    snprintf(failures->names + length, sizeof failures->names - length, "%s%s",
+             length == 0 ? "" : ", ", name);
+}
+
+static LONG SetNumber(HKEY hKey, const char *name, uint32_t number) {
     BYTE bytes[4];
     PutLe32(number, bytes);
-    RegSetValueExA(hKey, name, 0, REG_DWORD, bytes, 4);
+    return RegSetValueExA(hKey, name, 0, REG_DWORD, bytes, 4);
 }
 
 // A value counts as a number only when it is exactly 4 bytes.
@@ -73,17 +99,23 @@ void UpdateRegistry(HWND hDlg) {
         return;
     }
 
+    // A value that cannot be written does not stop the others.
+    Tag_Write_Failures failures = {"", ERROR_SUCCESS};
     uint32_t bus_type = BusTypeCode(GetBusType());
     if (bus_type != 0)
-        SetNumber(hKey, kValueBusType, bus_type);
-    SetNumber(hKey, kValueMemBase, membase);
-    SetNumber(hKey, kValueMemSize, memsize);
-    SetNumber(hKey, kValueMemConfig, memconfig);
-    SetNumber(hKey, kValueFontSize, fontsize);
-    RegSetValueExA(hKey, kValueMonitorType, 0, REG_SZ,
-                   reinterpret_cast<const BYTE *>(szMonitorSelect),
-                   static_cast<DWORD>(lstrlenA(szMonitorSelect) + 1));
-    RegDeleteValueA(hKey, kValueCrtTiming);
+        NoteWrite(&failures, kValueBusType, SetNumber(hKey, kValueBusType, bus_type));
+    NoteWrite(&failures, kValueMemBase, SetNumber(hKey, kValueMemBase, membase));
+    NoteWrite(&failures, kValueMemSize, SetNumber(hKey, kValueMemSize, memsize));
+    NoteWrite(&failures, kValueMemConfig, SetNumber(hKey, kValueMemConfig, memconfig));
+    NoteWrite(&failures, kValueFontSize, SetNumber(hKey, kValueFontSize, fontsize));
+    NoteWrite(&failures, kValueMonitorType,
+              RegSetValueExA(hKey, kValueMonitorType, 0, REG_SZ,
+                             reinterpret_cast<const BYTE *>(szMonitorSelect),
+                             static_cast<DWORD>(lstrlenA(szMonitorSelect) + 1)));
+    // "CrtTiming" goes whether it existed or not, so a value that is not there
+    // is no failure; the delete's result stands until a block is stored.
+    LONG deleted = RegDeleteValueA(hKey, kValueCrtTiming);
+    timing_store_status = deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
 
     uint32_t xres = 0;
     uint32_t yres = 0;
@@ -101,5 +133,13 @@ void UpdateRegistry(HWND hDlg) {
         if (WrTimingBlock(hKey, resid, block))
             break;
     }
+    NoteWrite(&failures, kValueCrtTiming, timing_store_status);
     RegCloseKey(hKey);
+
+    if (failures.first_error != ERROR_SUCCESS) {
+        char message[sizeof failures.names + 64];
+        wsprintfA(message, GetInstallText(kTextWriteFailed), failures.names,
+                  static_cast<int>(failures.first_error));
+        MessageBoxA(hDlg, message, GetInstallText(kTextRegistryCaption), MB_OK);
+    }
 }

@@ -16,6 +16,7 @@ constexpr Tag_Install_Text_Row kInstallTexts[] = {
     {kTextRegistryCaption, "Message"},
     {kTextOpenKeyDenied, "Error: Unable to open key. Access Denied."},
     {kTextOpenKeyFailed, "Error: Unable to open key\nRegOpenKey = %d\nLine = %d"},
+    {kTextWriteFailed, "Error: Unable to write the values\n%s\nFirst error = %d"},
     {kTextSetupCaption, "Orvex NT Driver Setup"},
     {kTextSetupUsage,
      "Usage: orvexsetup [/monitor:NAME] [/memsize:1|2] [/font:small|big]\n"
