@@ -5,9 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "common/ascii.h"
 #include "install/device_key.h"
 
 uint32_t vref = 0;
+LONG timing_store_status = ERROR_SUCCESS;
 
 void PutLe32(uint32_t value, BYTE bytes[4]) {
     for (int b = 0; b < 4; ++b)
@@ -76,18 +78,19 @@ uint32_t TextToDecimalWrapping(const char *text) {
 // The encoder
 // ---------------------------------------------------------------------------
 
-static bool IsPolaritySlot(int slot) {
-    return slot == 6 || slot == 13;
+bool IsPolarityTimingSlot(int slot) {
+    return slot == TIMING_SLOT_HP || slot == TIMING_SLOT_VP;
+}
+
+bool IsSignedTimingSlot(int slot) {
+    return slot != TIMING_SLOT_HDR && !IsPolarityTimingSlot(slot);
 }
 
 // The eight characters after the "=" spell "positive", ignoring case.
 uint32_t ReadPolaritySlot(const char *value) {
     static const char kPositive[] = "positive";
     for (int i = 0; i < 8; ++i) {
-        char c = value[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-        if (c != kPositive[i]) // also stops at the end of the block
+        if (AsciiLower(value[i]) != kPositive[i]) // also stops at the end of the block
             return 0;
     }
     return 1;
@@ -111,13 +114,13 @@ int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
     int result = 1;
     for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
         const char *value = fields[slot];
-        if (IsPolaritySlot(slot))
+        if (IsPolarityTimingSlot(slot))
             timingvalue[slot] = ReadPolaritySlot(value);
-        else if (slot == 0)
-            timingvalue[slot] = TextToUnsigned32(value, 16, nullptr);
-        else
+        else if (IsSignedTimingSlot(slot))
             timingvalue[slot] = TextToSigned32(value);
-        if (slot == 7 && wanted_refresh != 0 && timingvalue[slot] != wanted_refresh)
+        else
+            timingvalue[slot] = TextToUnsigned32(value, 16, nullptr);
+        if (slot == TIMING_SLOT_VLR && wanted_refresh != 0 && timingvalue[slot] != wanted_refresh)
             result = 0;
     }
     return result;
@@ -136,6 +139,7 @@ int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock) {
         return 0;
     BYTE bytes[CRT_TIMING_BYTES];
     TimingValueBytes(timingvalue, bytes);
-    RegSetValueExA(hKey, kValueCrtTiming, 0, REG_BINARY, bytes, CRT_TIMING_BYTES);
+    timing_store_status =
+        RegSetValueExA(hKey, kValueCrtTiming, 0, REG_BINARY, bytes, CRT_TIMING_BYTES);
     return result;
 }

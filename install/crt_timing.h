@@ -15,6 +15,21 @@
 enum { TIMING_SLOTS = 14, CRT_TIMING_BYTES = TIMING_SLOTS * 4 };
 static_assert(TIMING_SLOTS == kTimingFieldCount, "one slot per field of a block");
 
+// The slots read otherwise than as signed decimal numbers, and the one
+// compared with the wanted refresh.
+enum {
+    TIMING_SLOT_HDR = static_cast<int>(kFieldHdr), // the dot rate: unsigned, base 16
+    TIMING_SLOT_HP = static_cast<int>(kFieldHp),   // horizontal sync polarity word
+    TIMING_SLOT_VLR = static_cast<int>(kFieldVlr), // the vertical line rate
+    TIMING_SLOT_VP = static_cast<int>(kFieldVp),   // vertical sync polarity word
+};
+
+// The slot is read as a polarity word (TIMING_SLOT_HP, TIMING_SLOT_VP).
+bool IsPolarityTimingSlot(int slot);
+// The slot is read as a signed decimal number: every slot but TIMING_SLOT_HDR
+// and the polarity words, whose values are shown unsigned.
+bool IsSignedTimingSlot(int slot);
+
 // The wanted refresh rate read from the device key; 0 accepts any. Set by the
 // registry update, read by WrTimingBlock.
 extern uint32_t vref;
@@ -30,13 +45,13 @@ int FindTimingSlots(const char *timingblock, const char *fields[TIMING_SLOTS]);
 uint32_t ReadPolaritySlot(const char *field);
 
 // Encode a timing block's text into the fourteen slot values of "CrtTiming".
-// The n-th "=" of the block introduces the n-th field. Slot 0 is read as an
-// unsigned base-16 number, slots 6 and 13 as polarity words (the eight
-// characters after the "=" spell "positive", ignoring case: 1), the others as
-// signed decimal numbers, all limited to 32 bits.
-// Returns 1 when slot 7 (the vertical line rate) equals wanted_refresh or
-// wanted_refresh is 0, 0 when it differs, and -1 when the block holds fewer
-// than fourteen "=" signs (timingvalue is then unspecified).
+// The n-th "=" of the block introduces the n-th field. TIMING_SLOT_HDR is read
+// as an unsigned base-16 number, the polarity slots as polarity words (the
+// eight characters after the "=" spell "positive", ignoring case: 1), the
+// others as signed decimal numbers, all limited to 32 bits.
+// Returns 1 when TIMING_SLOT_VLR (the vertical line rate) equals
+// wanted_refresh or wanted_refresh is 0, 0 when it differs, and -1 when the
+// block holds fewer than fourteen "=" signs (timingvalue is then unspecified).
 int EncodeTimingBlock(const char *timingblock, uint32_t wanted_refresh,
                       uint32_t timingvalue[TIMING_SLOTS]);
 
@@ -46,8 +61,13 @@ void TimingValueBytes(const uint32_t timingvalue[TIMING_SLOTS], BYTE bytes[CRT_T
 // Encode the block with the global vref and store it as "CrtTiming"
 // (REG_BINARY, 56 bytes) under hKey. Returns 1 when the refresh matches (or
 // vref is 0), else 0; a block with fewer than fourteen fields is not stored and
-// gives 0. resid is not used.
+// gives 0. resid is not used. The store's result goes to timing_store_status.
 int WrTimingBlock(HKEY hKey, const char *resid, const char *timingblock);
+
+// The result of the latest store of "CrtTiming" by WrTimingBlock
+// (ERROR_SUCCESS or the registry's error code); a call that stores nothing
+// leaves it. The registry update sets it before its walk and reads it after.
+extern LONG timing_store_status;
 
 // A registry number: 32 bits, little-endian.
 void PutLe32(uint32_t value, BYTE bytes[4]);

@@ -44,8 +44,12 @@ bool LoadInstallData(void);
 bool QueryRegistryNumber(HKEY hKey, const char *name, uint32_t *number);
 
 // Store the board settings under the device key, read the default mode and
-// store the matching timing block of szMonitorSelect as "CrtTiming". Failures
-// to open the key are shown in a message box owned by hDlg.
+// store the matching timing block of szMonitorSelect as "CrtTiming". A failure
+// to open the key is shown in a message box owned by hDlg. A value that cannot
+// be written does not stop the others; at the end one box owned by hDlg names
+// every value not written (a "CrtTiming" whose last write or whose delete,
+// when nothing was stored after it, failed; a delete of a value that is not
+// there is no failure) and the error of the first.
 void UpdateRegistry(HWND hDlg);
 
 // Each program's entry point (install.cpp, setup.cpp).

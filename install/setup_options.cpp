@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/ascii.h"
 #include "install/device_key.h"
 #include "install/install.h"
 #include "install/texts.h"
@@ -80,16 +81,6 @@ static bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-static char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-static bool EqualsIgnoringCase(const char *a, const char *b) {
-    for (; *a != '\0' && LowerAscii(*a) == LowerAscii(*b); ++a, ++b) {
-    }
-    return *a == '\0' && *b == '\0';
-}
-
 bool ReadCommandLineArgument(const char **cursor, char *argument, size_t size, size_t *length) {
     const char *p = *cursor;
     while (IsBlank(*p))
@@ -139,11 +130,10 @@ static const char *FindOptionValue(const char *argument, const char *name) {
     if (argument[0] != '/')
         return nullptr;
     const char *colon = strchr(argument, ':');
-    if (colon == nullptr || static_cast<size_t>(colon - argument - 1) != strlen(name))
+    if (colon == nullptr ||
+        !AsciiEqualIgnoringCase(
+            std::string_view(argument + 1, static_cast<size_t>(colon - argument - 1)), name))
         return nullptr;
-    for (size_t i = 0; name[i] != '\0'; ++i)
-        if (LowerAscii(argument[1 + i]) != name[i])
-            return nullptr;
     return colon + 1;
 }
 
@@ -185,8 +175,8 @@ SetupRequest ParseSetupOptions(const char *command_line, Tag_Setup_Options *opti
             }
             options->memsize = mem[0] == '1' ? 1 : 2;
         } else {
-            bool small = EqualsIgnoringCase(font, "small");
-            if (cut || (!small && !EqualsIgnoringCase(font, "big"))) {
+            bool small = AsciiEqualIgnoringCase(font, "small");
+            if (cut || (!small && !AsciiEqualIgnoringCase(font, "big"))) {
                 ComposeBadValue(kTextBadFontSize, font, cut, kTextAcceptedFontSizes);
                 return kRequestBadOption;
             }

@@ -8,12 +8,17 @@ enum InstallText {
     // The data file cannot be loaded (both programs).
     kTextLoadFailureCaption,
     kTextLoadFailure,
-    // The device key cannot be opened (the registry update). The second is a
-    // wsprintfA format taking the status and the line number.
-    kTextOpenKeyCaption,
+    // The registry update's boxes: their caption; the device key cannot be
+    // opened (the second a wsprintfA format taking the status and the line
+    // number); values could not be written (a wsprintfA format taking the
+    // names of the values and the first error code).
+    kTextRegistryCaption,
     kTextOpenKeyDenied,
     kTextOpenKeyFailed,
-    // orvexsetup's own boxes.
+    kTextWriteFailed,
+    // orvexsetup's own boxes. A bad option is named after its kind's text,
+    // then what is accepted follows on lines of its own; the accepted monitors
+    // follow one quoted name a line; the error number follows kTextNoDialog.
     kTextSetupCaption,
     kTextSetupUsage,
     kTextUnknownOption,

@@ -61,12 +61,14 @@ ResDatFinding err_finding = RES_DAT_FOUND_NOTHING;
 int32_t err_line = 0;
 char err_detail[400] = "";
 
+constexpr size_t kFindingRows = sizeof kFindings / sizeof kFindings[0];
+
 // The table lists the findings in the order of their values, each once.
 constexpr bool InOrder() {
-    for (size_t i = 0; i < sizeof kFindings / sizeof kFindings[0]; ++i)
+    for (size_t i = 0; i < kFindingRows; ++i)
         if (kFindings[i].finding != static_cast<ResDatFinding>(i))
             return false;
-    return sizeof kFindings / sizeof kFindings[0] == RES_DAT_FOUND_UNLINKED_RESOLUTION + 1;
+    return kFindingRows == RES_DAT_FOUND_UNLINKED_RESOLUTION + 1;
 }
 static_assert(InOrder(), "one row per finding, in the order of their values");
 
@@ -106,8 +108,11 @@ void FillDetail(const char *detail, const char *a, const char *b) {
     err_detail[length] = '\0';
 }
 
+// The row of a finding; that of RES_DAT_FOUND_NOTHING for a value outside the
+// table.
 const Tag_Finding_Row &RowOf(ResDatFinding finding) {
-    return kFindings[finding];
+    size_t row = static_cast<size_t>(finding);
+    return row < kFindingRows ? kFindings[row] : kFindings[RES_DAT_FOUND_NOTHING];
 }
 
 } // namespace

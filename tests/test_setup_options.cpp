@@ -1,11 +1,13 @@
 // orvexsetup's command line: the arguments cut as the Windows C runtime cuts
-// them, the options read from them, and the bounds of both.
+// them, the options read from them, and the bounds of both and of the texts
+// its messages are made of.
 #include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "install/setup.h"
+#include "install/texts.h"
 #include "support/testutil.h"
 
 namespace {
@@ -106,6 +108,10 @@ TEST(SetupOptions, RequestsAndMessages) {
             EXPECT_STREQ(GetSetupMessage(), "");
         }
     }
+}
+
+TEST(SetupOptions, AnIdOutsideTheTextsTableGivesNoText) {
+    EXPECT_STREQ(GetInstallText(kInstallTextCount), "");
 }
 
 class SetupMonitors : public FreshDatabase {};

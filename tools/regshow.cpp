@@ -45,9 +45,13 @@ int main() {
                    static_cast<unsigned>(size));
         } else if (type == REG_BINARY && size == CRT_TIMING_BYTES) {
             printf("%u bytes:\n", static_cast<unsigned>(size));
-            for (int slot = 0; slot < TIMING_SLOTS; ++slot)
-                printf("    %-4s = %d\n", timing_field_keys[slot],
-                       static_cast<int>(GetLe32(data + 4 * slot)));
+            for (int slot = 0; slot < TIMING_SLOTS; ++slot) {
+                uint32_t value = GetLe32(data + 4 * slot);
+                if (IsSignedTimingSlot(slot))
+                    printf("    %-4s = %d\n", timing_field_keys[slot], static_cast<int>(value));
+                else
+                    printf("    %-4s = %u\n", timing_field_keys[slot], value);
+            }
         } else {
             for (DWORD i = 0; i < size; ++i)
                 printf("%02x%s", data[i], i + 1 < size ? "," : "");

@@ -10,12 +10,14 @@
 #define ORVEX_TESTS_E2E_CASES_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "install/crt_timing.h"
+#include "install/texts.h"
 
 namespace e2e {
 
@@ -62,6 +64,11 @@ enum class Key {
                  // REGEDIT4 reader accepts (POSIX only)
     kDiskFull,   // as kPresent, on a file system with no room left, so that
                  // no change can be written (POSIX only)
+    // As kPresent, but every change is refused at the commit: the hive,
+    // writable by all, lies in a directory writable by all with the sticky
+    // bit, and neither belongs to the user the installer runs as, who may
+    // write the hive but not replace it (POSIX only, as root).
+    kNotReplaceable,
 };
 
 // What the system directory holds in place of the data file.
@@ -169,7 +176,7 @@ struct Case {
 // orvexsetup without options (the usage on POSIX; on Windows the dialog, which
 // has tests of its own); other runners skip them.
 inline bool PosixOnly(const Case &c) {
-    return c.key == Key::kUnparsable || c.key == Key::kDiskFull ||
+    return c.key == Key::kUnparsable || c.key == Key::kDiskFull || c.key == Key::kNotReplaceable ||
            c.data_file == DataFile::kUnreadable || (c.program == Program::kSetup && c.args.empty());
 }
 
@@ -291,12 +298,23 @@ inline const char *LoadFailure() {
     return "Orvex NT Driver Install Error: Error reading ORVEXRES.DAT";
 }
 
+// The box naming the values an update could not write and the first error, in
+// the wording of the installer's texts.
+inline std::string WriteFailure(const char *names, int first_error) {
+    char text[256];
+    snprintf(text, sizeof text, GetInstallText(kTextWriteFailed), names, first_error);
+    return std::string(GetInstallText(kTextRegistryCaption)) + ": " + text;
+}
+
 // ---------------------------------------------------------------------------
 // The table
 // ---------------------------------------------------------------------------
 
 inline std::vector<Case> Cases() {
     const std::vector<Value> d72 = Defaults(640, 480, 72);
+    // Every value the update writes, as the failure box names them.
+    const char kAllWritten[] =
+        "BusType, MemBase, MemSize, MemConfig, FontSize, MonitorType, CrtTiming";
     const Value old_timing = Binary("CrtTiming", std::string(56, '\x11'));
 
     return {
@@ -369,15 +387,28 @@ inline std::vector<Case> Cases() {
             .Exit(1)
             .Message("Message: Error: Unable to open key\nRegOpenKey = 1009\nLine = 405")
             .Untouched(),
-        // Every change fails (ERROR_WRITE_FAULT), which the installer does not
-        // check; the hive keeps its old bytes.
+        // Every change fails (ERROR_WRITE_FAULT), the delete of "CrtTiming" too;
+        // each is still tried, and one box names them all. The hive keeps its
+        // old bytes.
         Case("HiveOnAFullDisk")
             .Dat(TypicalDat())
             .KeyIs(Key::kDiskFull)
             .Before(With(d72, {old_timing}))
             .Exit(1)
+            .Message(WriteFailure(kAllWritten, 29))
             .After(With(d72, {old_timing}))
             .Absent({"MemBase", "MonitorType"})
+            .Untouched(),
+        // Every commit is refused (ERROR_ACCESS_DENIED). "CrtTiming" did not
+        // exist, so its delete is no failure; its store is.
+        Case("HiveCannotBeReplaced")
+            .Dat(TypicalDat())
+            .KeyIs(Key::kNotReplaceable)
+            .Before(d72)
+            .Exit(1)
+            .Message(WriteFailure(kAllWritten, 5))
+            .After(d72)
+            .Absent({"MemBase", "MonitorType", "CrtTiming"})
             .Untouched(),
         Case("RefreshNotFoundLastMatchStays")
             .Dat(TypicalDat())

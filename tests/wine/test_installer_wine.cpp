@@ -58,8 +58,8 @@ class InstallerUnderWine : public ::testing::TestWithParam<e2e::Case> {
 TEST_P(InstallerUnderWine, Case) {
     const e2e::Case &c = GetParam();
     if (e2e::PosixOnly(c))
-        GTEST_SKIP() << "needs the POSIX stand-ins (a hive file, file modes or a full disk) or "
-                        "the POSIX usage";
+        GTEST_SKIP() << "needs the POSIX stand-ins (a hive file, file modes, a full disk or a "
+                        "commit refused) or the POSIX usage";
     if (c.system_dir_length != 0)
         GTEST_SKIP() << "needs a system directory of " << c.system_dir_length
                      << " characters; Windows (and Wine) fixes the system directory, so its "
