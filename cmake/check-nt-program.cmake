@@ -25,6 +25,10 @@ foreach(var OBJDUMP EXE IMPORTS MAX_BYTES)
     endif()
 endforeach()
 
+if(NOT EXISTS ${EXE})
+    message(FATAL_ERROR "check-nt-program: ${EXE} is not built")
+endif()
+
 set(faults)
 macro(fault rule text)
     list(APPEND faults ${rule})

@@ -2,7 +2,6 @@
 // CRT timing under the driver's device key, with the globals it works from.
 #include "install/install.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "common/ascii.h"
@@ -42,8 +41,8 @@ static void NoteWrite(Tag_Write_Failures *failures, const char *name, LONG statu
     size_t length = strlen(failures->names);
     if (length == 0)
         failures->first_error = status;
-    snprintf(failures->names + length, sizeof failures->names - length, "%s%s",
-             length == 0 ? "" : ", ", name);
+    // The names fit (checked above); wsprintfA, as the messages are formatted.
+    wsprintfA(failures->names + length, "%s%s", length == 0 ? "" : ", ", name);
 }
 
 static LONG SetNumber(HKEY hKey, const char *name, uint32_t number) {
