@@ -1,8 +1,8 @@
 // The VESA timings against the reference calculator, edid-decode, run as a
-// black box: every progressive DMT mode of its list, and CVT (each blanking)
-// and GTF over a grid of sizes and rates. Every count must equal the
-// reference's and the clock agree to 1 kHz. The reference runs in a pool of
-// child processes.
+// black box: every progressive DMT mode of its list, CVT (each blanking) and
+// GTF (default and other curves) over grids of sizes and rates, and every
+// CTA-861 VIC. Every count must equal the reference's and the clock agree to
+// 1 kHz. The reference runs in a pool of child processes.
 #include <errno.h>
 #include <math.h>
 #include <fcntl.h>
@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "timing/edid.h"
 #include "timing/vesa.h"
 
 extern char **environ;
@@ -268,6 +269,35 @@ TEST_F(VesaOracle, EveryDmtModeBySizeAndRate) {
 const int32_t kGridAspects = 0;
 const int32_t kGridOddWidths = 1;
 const int32_t kGridCurve = 2;
+
+// Every byte value as a VIC: the progressive formats equal the reference's,
+// the interlaced ones and those it does not know (it prints nothing of them)
+// are refused as such.
+TEST_F(VesaOracle, EveryVic) {
+    std::vector<Job> jobs(256);
+    for (int vic = 0; vic < 256; ++vic)
+        jobs[vic].args = {"--vic", std::to_string(vic)};
+    RunAll(&jobs);
+    int progressive = 0, interlaced = 0;
+    for (int vic = 0; vic < 256; ++vic) {
+        const std::string &output = jobs[vic].output;
+        const Figures theirs = ParseReference(output);
+        const int32_t expected = output.find("VIC") == std::string::npos ? kCtaVicUnknown
+                                 : theirs.interlaced                     ? kCtaVicInterlaced
+                                                                         : kCtaVicProgressive;
+        Tag_Video_Timing t;
+        const int32_t found = GetCtaVicTiming(vic, &t, nullptr);
+        EXPECT_EQ(found, expected) << "VIC " << vic << ": " << output;
+        if (found == kCtaVicProgressive && expected == kCtaVicProgressive) {
+            ++progressive;
+            EXPECT_EQ(Compare(output, Ours(t)), "") << "VIC " << vic;
+            EXPECT_EQ(t.nominal_refresh, llround(theirs.refresh)) << "VIC " << vic;
+        }
+        interlaced += found == kCtaVicInterlaced && expected == kCtaVicInterlaced;
+    }
+    printf("CTA-861: %d progressive and %d interlaced VICs as the reference has them\n",
+           progressive, interlaced);
+}
 
 struct Grid_Case {
     const char *name;

@@ -39,6 +39,11 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text);
 // buffer is cut short.
 Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
 
+// The refresh of a timing rounded to the nearest whole Hz (halves up): the
+// nominal refresh of a mode known only by its numbers (a DTD, a CTA-861
+// format).
+int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing);
+
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
