@@ -232,7 +232,6 @@ int32_t FindBadChecksum(const uint8_t *bytes, int32_t blocks, int32_t *bad) {
 
 struct Tag_Decoder {
     Tag_Edid *edid;
-    bool reduced_cvt; // EDID 1.4 standard timings outside DMT by CVT reduced blanking
 };
 
 // A mode's origin, its numbers yet to come.
@@ -256,6 +255,16 @@ bool SameId(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
            a.nominal_refresh == b.nominal_refresh;
 }
 
+// A DTD that is a listed mode as closely as its 10 kHz clock units state it:
+// every number the same but the clock, which is the listed one rounded.
+bool RoundedTwin(const Tag_Edid_Mode &dtd, const Tag_Edid_Mode &listed) {
+    if (dtd.source != kEdidSourceDetailed || listed.source == kEdidSourceDetailed)
+        return false;
+    Tag_Video_Timing rounded = listed.timing;
+    rounded.clock_hz = GetDetailedClock(listed.timing.clock_hz);
+    return SameTimingNumbers(&rounded, &dtd.timing);
+}
+
 void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
     Tag_Edid *edid = d->edid;
     if (!CheckTimingShape(&mode.timing, nullptr))
@@ -274,10 +283,12 @@ void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
         Tag_Edid_Mode &kept = edid->modes[i];
         if (!SameId(kept.timing, mode.timing))
             continue;
-        if (!mode.preferred || kept.preferred)
+        const bool exact = RoundedTwin(kept, mode);
+        if (!exact && (!mode.preferred || kept.preferred))
             return Skip(d, kEdidSkipSameId, mode, i);
         const Tag_Edid_Mode replaced = kept;
         kept = mode;
+        kept.preferred = mode.preferred || replaced.preferred;
         return Skip(d, kEdidSkipSameId, replaced, i);
     }
     if (edid->mode_count >= kEdidModeMax)
@@ -384,7 +395,7 @@ const Tag_Established established[kEstablishedCount] = {
 };
 const int32_t kManufacturerBit = 16;
 
-// The DMT mode of an id as a mode of the EDID.
+// The DMT mode of an id as a mode of the EDID (established timings III).
 void AddDmt(Tag_Decoder *d, int32_t dmt_id, int32_t source, int32_t block, int32_t index) {
     const Tag_Dmt_Mode *mode = FindDmtModeById(dmt_id, nullptr);
     if (mode == nullptr) // the list leaves out only the interlaced mode
@@ -398,11 +409,11 @@ void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
     for (int32_t bit = 0; bit < kEstablishedCount; ++bit) {
         if ((base[35 + bit / 8] & (0x80 >> bit % 8)) == 0)
             continue;
-        const Tag_Established &e = established[bit];
-        if (e.published != nullptr)
-            AddTiming(d, *e.published, kEdidSourceEstablished, kEdidMethodPublished, 0, bit, 0);
+        Tag_Edid_Mode mode;
+        if (DecodeEstablishedBit(bit, &mode) == kCodeMade)
+            AddMode(d, mode);
         else
-            AddDmt(d, e.dmt_id, kEdidSourceEstablished, 0, bit);
+            Skip(d, kEdidSkipInterlaced, mode);
     }
 }
 
@@ -474,45 +485,15 @@ void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
 
 // One standard timing code.
 void AddStandard(Tag_Decoder *d, uint8_t first, uint8_t second, int32_t block, int32_t index) {
-    if (first == 0x00 || (first == 0x01 && second == 0x01))
-        return; // unused
-    const Tag_Edid &edid = *d->edid;
-    const int64_t width = (first + 31) * 8;
-    static const int64_t aspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
-    const int32_t aspect = second >> 6;
-    const int64_t height =
-        aspect == 0 && edid.revision < 3 ? width : width * aspects[aspect][1] / aspects[aspect][0];
-    const int64_t refresh = (second & 0x3f) + 60;
-    const Tag_Dmt_Mode *dmt = FindDmtMode(width, height, refresh, nullptr);
-    Tag_Edid_Mode mode = Origin(kEdidSourceStandard, block, index);
-    if (dmt != nullptr) {
-        GetDmtModeTiming(dmt, &mode.timing);
-        mode.method = kEdidMethodDmt;
-        mode.dmt_id = dmt->id;
-        return AddMode(d, mode);
-    }
-    const Tag_Edid_Range &range = edid.range;
-    bool made;
-    if (edid.revision >= 4 && range.present && range.support == kEdidRangeCvt) {
-        mode.method = d->reduced_cvt ? kEdidMethodCvtReduced : kEdidMethodCvt;
-        made = MakeCvtTiming(width, height, refresh,
-                             d->reduced_cvt ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &mode.timing,
-                             nullptr);
-    } else {
-        mode.method = kEdidMethodGtf;
-        made = MakeGtfTiming(width, height, refresh, &mode.timing, nullptr);
-        // The line rate, refresh * total lines, is the same on either curve.
-        if (made && range.present && range.support == kEdidRangeSecondaryGtf &&
-            refresh * GetTimingVTotal(&mode.timing) >= int64_t{range.gtf_start_khz} * 1000) {
-            mode.method = kEdidMethodGtfSecondary;
-            if (!MakeGtfCurveTiming(width, height, refresh, &range.gtf_curve, &mode.timing,
-                                    nullptr))
-                return Skip(d, kEdidSkipShape, mode);
-        }
-    }
-    if (!made)
-        return Skip(d, kEdidSkipFormula, mode);
-    AddMode(d, mode);
+    Tag_Edid_Mode mode;
+    const int32_t found =
+        DecodeStandardCode(first, second, d->edid->revision, &d->edid->range, &mode);
+    mode.block = block;
+    mode.index = index;
+    if (found == kCodeMade)
+        AddMode(d, mode);
+    else if (found != kCodeUnused)
+        Skip(d, found, mode);
 }
 
 // The short video descriptors of a CTA-861 block's video data blocks.
@@ -644,8 +625,6 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
     Tag_Decoder d;
     d.edid = edid;
-    d.reduced_cvt = edid->range.present && edid->range.support == kEdidRangeCvt &&
-                    edid->range.cvt_reduced && !edid->range.cvt_standard;
     const auto descriptors = [&](uint8_t tag, auto read) {
         for (int32_t i = 0; i < kDescriptorCount; ++i) {
             const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
@@ -684,6 +663,63 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 }
 
 } // namespace
+
+int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode) {
+    *mode = Origin(kEdidSourceEstablished, 0, bit);
+    const Tag_Established &e = established[bit];
+    if (e.published != nullptr) {
+        mode->timing = *e.published;
+        mode->method = kEdidMethodPublished;
+        return kCodeMade;
+    }
+    const Tag_Dmt_Mode *dmt = FindDmtModeById(e.dmt_id, nullptr);
+    if (dmt == nullptr) // the list leaves out only the interlaced mode
+        return kEdidSkipInterlaced;
+    GetDmtModeTiming(dmt, &mode->timing);
+    mode->method = kEdidMethodDmt;
+    mode->dmt_id = dmt->id;
+    return kCodeMade;
+}
+
+int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode) {
+    *mode = Origin(kEdidSourceStandard, 0, 0);
+    if (first == 0x00 || (first == 0x01 && second == 0x01))
+        return kCodeUnused;
+    const int64_t width = (first + 31) * 8;
+    static const int64_t aspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
+    const int32_t aspect = second >> 6;
+    const int64_t height =
+        aspect == 0 && revision < 3 ? width : width * aspects[aspect][1] / aspects[aspect][0];
+    const int64_t refresh = (second & 0x3f) + 60;
+    const Tag_Dmt_Mode *dmt = FindDmtMode(width, height, refresh, nullptr);
+    if (dmt != nullptr) {
+        GetDmtModeTiming(dmt, &mode->timing);
+        mode->method = kEdidMethodDmt;
+        mode->dmt_id = dmt->id;
+        return kCodeMade;
+    }
+    if (revision >= 4 && range->present && range->support == kEdidRangeCvt) {
+        const bool reduced = range->cvt_reduced && !range->cvt_standard;
+        mode->method = reduced ? kEdidMethodCvtReduced : kEdidMethodCvt;
+        return MakeCvtTiming(width, height, refresh,
+                             reduced ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &mode->timing,
+                             nullptr)
+                   ? kCodeMade
+                   : kEdidSkipFormula;
+    }
+    mode->method = kEdidMethodGtf;
+    if (!MakeGtfTiming(width, height, refresh, &mode->timing, nullptr))
+        return kEdidSkipFormula;
+    // The line rate, refresh * total lines, is the same on either curve.
+    if (range->present && range->support == kEdidRangeSecondaryGtf &&
+        refresh * GetTimingVTotal(&mode->timing) >= int64_t{range->gtf_start_khz} * 1000) {
+        mode->method = kEdidMethodGtfSecondary;
+        if (!MakeGtfCurveTiming(width, height, refresh, &range->gtf_curve, &mode->timing, nullptr))
+            return kEdidSkipShape;
+    }
+    return kCodeMade;
+}
 
 bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size_t capacity,
                    size_t *count, Tag_Timing_Error *error) {
@@ -735,6 +771,11 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
         edid->notes |= kEdidNoteTrailingBlocks;
     Decode(bytes, blocks, edid);
     return true;
+}
+
+int64_t GetDetailedClock(int64_t clock_hz) {
+    const int64_t unit = 10000;
+    return clock_hz >= 0 ? (clock_hz + unit / 2) / unit * unit : clock_hz;
 }
 
 bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {

@@ -257,7 +257,11 @@ struct Tag_Edid {
 // mode of the same active size and nominal refresh as one kept (a CVT code's
 // mode and its reduced-blanking twin, a DTD and the DMT mode of its size) is
 // skipped as kEdidSkipSameId; but a preferred mode takes the place of a kept
-// one that is not preferred, which is then the one skipped. Every skipped
+// one that is not preferred, which is then the one skipped, and so does a
+// listed mode (established, standard, CVT code, VIC) the place of a DTD that
+// states it as closely as 10 kHz clock units can (every number the same, the
+// clock the listed one rounded: 25.18 MHz for 640x480 at 60 Hz's 25.175), the
+// place keeping the DTD's preference. Every skipped
 // mode is counted by kind in skipped and, the first kEdidSkipListMax, kept in
 // skips.
 //
@@ -288,10 +292,101 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size);
 // A short English name of a skip kind ("interlaced"); "" for another value.
 const char *DescribeEdidSkip(int32_t kind);
 
+// The clock a detailed timing states for a clock: rounded to the nearest
+// 10 kHz (halves up).
+int64_t GetDetailedClock(int64_t clock_hz);
+
 // One English sentence on a note, without a line end, for the note's bit
 // index (0 for kEdidNoteTrailingBlocks ... kEdidNoteKinds - 1); "" for
 // another value.
 const char *DescribeEdidNote(int32_t bit);
+
+// ---------------------------------------------------------------------------
+// Encoding
+// ---------------------------------------------------------------------------
+
+// What to encode: an analog monitor and its modes.
+struct Tag_Edid_Request {
+    const char *name;              // the monitor's name; its first 13 characters are written
+    const char *vendor;            // three letters A .. Z (either case); null: "ORV"
+    int32_t product_code;          // 0 .. 65535
+    const Tag_Edid_Range *range;   // the range limits (present); null: derived from the modes
+    const Tag_Video_Timing *modes; // the modes, the first the preferred one
+    int32_t mode_count;            // 1 .. kEdidEncodeModeMax
+};
+const int32_t kEdidEncodeModeMax = 1024;
+
+// Where a mode went (Tag_Edid_Placement.where).
+const int32_t kEdidPlacedDetailed = 0;    // a detailed timing descriptor
+const int32_t kEdidPlacedEstablished = 1; // an established timing bit
+const int32_t kEdidPlacedStandard = 2;    // a standard timing code
+const int32_t kEdidPlacedRepeat = 3;      // equal to an earlier mode: nothing more to write
+const int32_t kEdidPlacedNowhere = 4;     // not written; reason says why
+
+// Why a mode went nowhere (Tag_Edid_Placement.reason; DescribeEdidUnplaced).
+const int32_t kEdidUnplacedNone = 0;
+const int32_t kEdidUnplacedNoRoom = 1;  // no list holds it and no descriptor is left
+const int32_t kEdidUnplacedClock = 2;   // above 655.35 MHz, or not a multiple of 10 kHz
+const int32_t kEdidUnplacedFields = 3;  // a count beyond a detailed timing's field, a cursor offset
+const int32_t kEdidUnplacedRefresh = 4; // a detailed timing would name it by another refresh
+const int32_t kEdidUnplacedSameId = 5;  // another mode of its size and refresh is written
+const int32_t kEdidUnplacedKinds = 6;
+
+struct Tag_Edid_Placement {
+    int32_t where;  // kEdidPlaced*
+    int32_t reason; // kEdidUnplaced*: kEdidUnplacedNone unless nowhere
+    int32_t other;  // kEdidPlacedRepeat, kEdidUnplacedSameId: the earlier mode's index
+};
+
+// Encode an EDID 1.3 of one 128-byte block for an analog monitor (separate
+// syncs, 0.7 V, RGB colour, sRGB and its chromaticity, gamma 2.2, no extension)
+// into block, and where each mode went into placements (request->mode_count
+// entries; may be null) and the range limits written into *range_written
+// (may be null). The block:
+// - vendor and product code; serial number 0; made in 2026, no week;
+// - the preferred detailed timing in the first descriptor: the first mode
+//   that a detailed timing holds exactly, or that one holds but for its clock
+//   rounded to 10 kHz (GetDetailedClock) and that an established timing bit
+//   or a standard timing code also gives exactly, which it is then also
+//   written as (640x480 at 60 Hz, 25.175 MHz: a DTD of 25.18 MHz and the
+//   established bit; decoding takes the bit's numbers in the DTD's place).
+//   Modes before it (none, as a rule) go where the others go;
+// - each other mode, in order: an established timing bit or a standard
+//   timing code when decoding one gives it back equal in every number,
+//   nominal refresh included (DecodeEdid's rules; the standard timings by
+//   DMT or default GTF); otherwise a detailed timing while a descriptor is
+//   left (one: the other two hold the name and the range limits); otherwise
+//   nowhere, with the reason. A mode equal in every number to an earlier
+//   one is a repeat; one of the size and nominal refresh of a mode written is
+//   not written (decoding would drop it);
+// - a detailed timing holds a mode exactly when its clock is a multiple of
+//   10 kHz up to 655.35 MHz, its active counts and blankings fit 12 bits, its
+//   front porches and syncs 10 (horizontal) and 6 (vertical) bits, its cursor
+//   offsets are 0 and its nominal refresh is the nearest whole Hz of its rate;
+// - the Display Range Limits (0xFD, default GTF): the given ones, or from the
+//   modes, rounded outward to whole kHz and Hz, the clock up to a multiple of
+//   10 MHz; each rate 1 .. 255, the clock up to 2550 MHz;
+// - the Display Product Name (0xFC): the name's first 13 characters, bytes
+//   outside printable ASCII as '?', ended by a line feed and padded with
+//   spaces; a descriptor left over is a dummy (0x10).
+// Decoding the block (DecodeEdid) gives back every mode placed, equal in every
+// number, nominal refresh included, and no other.
+//
+// Refusals, kTimingErrorRequest with a reason naming the value: no modes or
+// more than kEdidEncodeModeMax, a mode CheckTimingShape refuses, a name that
+// is null or blank, a vendor that is not three letters, a product code
+// outside 0 .. 65535, range limits out of order or beyond what the
+// descriptor holds (derived ones too: a mode at 300 kHz), no mode a detailed
+// timing holds exactly for the preferred one (the first mode's reason is
+// given: "its clock 700.000 MHz is above the 655.35 MHz a detailed timing
+// holds"). Nothing is written to block on a refusal.
+bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
+                Tag_Edid_Placement *placements, Tag_Edid_Range *range_written,
+                Tag_Timing_Error *error);
+
+// One English phrase on why a mode went nowhere ("no descriptor is left for
+// it"); "" for another value.
+const char *DescribeEdidUnplaced(int32_t reason);
 
 // ---------------------------------------------------------------------------
 // The CTA-861 video formats

@@ -44,6 +44,20 @@ Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
 // format).
 int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing);
 
+// What the EDID decoder (edid.cpp) makes of an established timing bit (0 ..
+// 16, byte 35 bit 7 first) and of a standard timing code in an EDID of a
+// revision and range limits: kCodeMade with *mode filled (but for its block
+// and index), kCodeUnused for an unused code, or the kEdidSkip* kind that
+// keeps it out. The encoder (edid_encode.cpp) places a mode there only when
+// this gives it back.
+const int32_t kCodeMade = -1;
+const int32_t kCodeUnused = -2;
+struct Tag_Edid_Mode;
+struct Tag_Edid_Range;
+int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode);
+int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode);
+
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }

@@ -72,8 +72,8 @@ inline Bytes operator+(Bytes a, const Bytes &b) {
 
 // A CTA-861 data block: tag and payload.
 inline Bytes DataBlock(int tag, const Bytes &payload) {
-    Bytes b = {uint8_t(tag << 5 | payload.size())};
-    b.insert(b.end(), payload.begin(), payload.end());
+    Bytes b(1 + payload.size(), uint8_t(tag << 5 | payload.size()));
+    std::copy(payload.begin(), payload.end(), b.begin() + 1);
     return b;
 }
 
