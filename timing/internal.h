@@ -44,6 +44,20 @@ Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
 // format).
 int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing);
 
+// SVG pieces the pictures share (svg.cpp). A coordinate with one decimal
+// ("123.4"); a frequency in Hz in units of scale Hz with three decimals; 8-bit
+// text read as ISO 8859-1 as element content or attribute value (entities,
+// character references, control characters as '?'), at most
+// kTimingSvgTitleMax bytes of it, then "..."; the document's start (XML
+// declaration, the svg element of the page's size, its title, a white page)
+// and its end, which refuses, with kTimingErrorBuffer and "" in the buffer, a
+// document that did not fit.
+void AppendCoordinate(Tag_Text_Sink *sink, double value);
+void AppendFrequency(Tag_Text_Sink *sink, double hz, double scale);
+void AppendSvgText(Tag_Text_Sink *sink, std::string_view text);
+void AppendSvgStart(Tag_Text_Sink *sink, int32_t width, int32_t height, std::string_view title);
+bool FinishSvg(Tag_Text_Sink *sink, char *buffer, size_t size, Tag_Timing_Error *error);
+
 // What the EDID decoder (edid.cpp) makes of an established timing bit (0 ..
 // 16, byte 35 bit 7 first) and of a standard timing code in an EDID of a
 // revision and range limits: kCodeMade with *mode filled (but for its block

@@ -23,56 +23,6 @@ const double kSectionTop[2] = {108, 252}; // the headings' baselines
 const char *const kPartNames[4] = {"active", "front porch", "sync", "back porch"};
 const char *const kPartColours[4] = {"#8bc34a", "#ffd54f", "#e57373", "#64b5f6"};
 
-// A coordinate with one decimal ("123.4"); coordinates lie on the page.
-void AppendCoordinate(Tag_Text_Sink *sink, double value) {
-    int64_t tenths = static_cast<int64_t>(floor(value * 10 + 0.5));
-    AppendInteger(sink, tenths / 10);
-    char digit[2] = {'.', static_cast<char>('0' + tenths % 10)};
-    AppendText(sink, std::string_view(digit, sizeof digit));
-}
-
-// A frequency in Hz shown in units of scale Hz with three decimals.
-void AppendFrequency(Tag_Text_Sink *sink, double hz, double scale) {
-    AppendThousandths(sink, static_cast<int64_t>(floor(hz / scale * 1000 + 0.5)));
-}
-
-void AppendEscapedTitle(Tag_Text_Sink *sink, std::string_view title) {
-    for (size_t i = 0; i < title.size() && i < kTimingSvgTitleMax; ++i) {
-        const unsigned char c = static_cast<unsigned char>(title[i]);
-        switch (c) {
-        case '&':
-            AppendText(sink, "&amp;");
-            break;
-        case '<':
-            AppendText(sink, "&lt;");
-            break;
-        case '>':
-            AppendText(sink, "&gt;");
-            break;
-        case '"':
-            AppendText(sink, "&quot;");
-            break;
-        case '\'':
-            AppendText(sink, "&apos;");
-            break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                AppendText(sink, "?");
-            } else if (c > 0x7f) {
-                AppendText(sink, "&#x");
-                static const char kDigits[] = "0123456789abcdef";
-                char hex[3] = {kDigits[c >> 4], kDigits[c & 15], ';'};
-                AppendText(sink, std::string_view(hex, sizeof hex));
-            } else {
-                AppendText(sink, std::string_view(title.data() + i, 1));
-            }
-            break;
-        }
-    }
-    if (title.size() > kTimingSvgTitleMax)
-        AppendText(sink, "...");
-}
-
 // "<text x=.. y=.. [extra]>" ... the caller writes the content and closes.
 void OpenText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
     AppendText(sink, "<text x=\"");
@@ -144,6 +94,83 @@ void AppendSection(Tag_Text_Sink *sink, bool vertical, const int64_t counts[4], 
 
 } // namespace
 
+void AppendCoordinate(Tag_Text_Sink *sink, double value) {
+    int64_t tenths = static_cast<int64_t>(floor(value * 10 + 0.5));
+    AppendInteger(sink, tenths / 10);
+    char digit[2] = {'.', static_cast<char>('0' + tenths % 10)};
+    AppendText(sink, std::string_view(digit, sizeof digit));
+}
+
+void AppendFrequency(Tag_Text_Sink *sink, double hz, double scale) {
+    AppendThousandths(sink, static_cast<int64_t>(floor(hz / scale * 1000 + 0.5)));
+}
+
+void AppendSvgText(Tag_Text_Sink *sink, std::string_view title) {
+    for (size_t i = 0; i < title.size() && i < kTimingSvgTitleMax; ++i) {
+        const unsigned char c = static_cast<unsigned char>(title[i]);
+        switch (c) {
+        case '&':
+            AppendText(sink, "&amp;");
+            break;
+        case '<':
+            AppendText(sink, "&lt;");
+            break;
+        case '>':
+            AppendText(sink, "&gt;");
+            break;
+        case '"':
+            AppendText(sink, "&quot;");
+            break;
+        case '\'':
+            AppendText(sink, "&apos;");
+            break;
+        default:
+            if (c < 0x20 || c == 0x7f) {
+                AppendText(sink, "?");
+            } else if (c > 0x7f) {
+                AppendText(sink, "&#x");
+                static const char kDigits[] = "0123456789abcdef";
+                char hex[3] = {kDigits[c >> 4], kDigits[c & 15], ';'};
+                AppendText(sink, std::string_view(hex, sizeof hex));
+            } else {
+                AppendText(sink, std::string_view(title.data() + i, 1));
+            }
+            break;
+        }
+    }
+    if (title.size() > kTimingSvgTitleMax)
+        AppendText(sink, "...");
+}
+
+void AppendSvgStart(Tag_Text_Sink *sink, int32_t width, int32_t height, std::string_view title) {
+    AppendText(sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"");
+    AppendInteger(sink, width);
+    AppendText(sink, "\" height=\"");
+    AppendInteger(sink, height);
+    AppendText(sink, "\" viewBox=\"0 0 ");
+    AppendInteger(sink, width);
+    AppendText(sink, " ");
+    AppendInteger(sink, height);
+    AppendText(sink, "\" font-family=\"monospace\" font-size=\"12\">\n<title>");
+    AppendSvgText(sink, title);
+    AppendText(sink, "</title>\n<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" "
+                     "fill=\"#ffffff\"/>\n");
+}
+
+bool FinishSvg(Tag_Text_Sink *sink, char *buffer, size_t size, Tag_Timing_Error *error) {
+    AppendText(sink, "</svg>\n");
+    if (!sink->overflow)
+        return true;
+    if (size > 0)
+        buffer[0] = '\0';
+    Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+    AppendText(&reason, "the SVG document does not fit in ");
+    AppendInteger(&reason, static_cast<int64_t>(size));
+    AppendText(&reason, " bytes");
+    return false;
+}
+
 bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *buffer, size_t size,
                      Tag_Timing_Error *error) {
     Tag_Text_Sink sink;
@@ -153,21 +180,9 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     const std::string_view title_text = title != nullptr ? title : "";
     const Tag_Video_Timing &t = *timing;
 
-    AppendText(&sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"");
-    AppendInteger(&sink, kPageWidth);
-    AppendText(&sink, "\" height=\"");
-    AppendInteger(&sink, kPageHeight);
-    AppendText(&sink, "\" viewBox=\"0 0 ");
-    AppendInteger(&sink, kPageWidth);
-    AppendText(&sink, " ");
-    AppendInteger(&sink, kPageHeight);
-    AppendText(&sink, "\" font-family=\"monospace\" font-size=\"12\">\n<title>");
-    AppendEscapedTitle(&sink, title_text);
-    AppendText(&sink, "</title>\n<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" "
-                      "fill=\"#ffffff\"/>\n");
+    AppendSvgStart(&sink, kPageWidth, kPageHeight, title_text);
     OpenText(&sink, kLeft, 30, " font-size=\"16\" font-weight=\"bold\"");
-    AppendEscapedTitle(&sink, title_text);
+    AppendSvgText(&sink, title_text);
     AppendText(&sink, "</text>\n");
 
     OpenText(&sink, kLeft, 56, "");
@@ -195,16 +210,5 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     const int64_t v_counts[4] = {t.v_active, t.v_front_porch, t.v_sync, t.v_back_porch};
     AppendSection(&sink, false, h_counts, GetTimingHTotal(&t), t.h_sync_positive);
     AppendSection(&sink, true, v_counts, GetTimingVTotal(&t), t.v_sync_positive);
-    AppendText(&sink, "</svg>\n");
-
-    if (sink.overflow) {
-        if (size > 0)
-            buffer[0] = '\0';
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
-        AppendText(&reason, "the SVG document does not fit in ");
-        AppendInteger(&reason, static_cast<int64_t>(size));
-        AppendText(&reason, " bytes");
-        return false;
-    }
-    return true;
+    return FinishSvg(&sink, buffer, size, error);
 }
