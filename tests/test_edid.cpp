@@ -36,14 +36,6 @@ std::vector<std::string> Modes(const Tag_Edid &edid, bool modelines = false) {
     return modes;
 }
 
-// A timing as a modeline without its name's rate: the numbers alone.
-std::string Numbers(Tag_Video_Timing timing) {
-    timing.nominal_refresh = 0;
-    char line[kModelineTextSize];
-    EXPECT_TRUE(FormatModeline(&timing, line, sizeof line, nullptr));
-    return line;
-}
-
 std::string Skipped(const Tag_Edid &edid) {
     std::string out;
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
@@ -544,6 +536,14 @@ TEST(EdidRefusals, Input) {
 // ---------------------------------------------------------------------------
 
 #ifndef _WIN32
+
+// A timing as a modeline without its name's rate: the numbers alone.
+std::string Numbers(Tag_Video_Timing timing) {
+    timing.nominal_refresh = 0;
+    char line[kModelineTextSize];
+    EXPECT_TRUE(FormatModeline(&timing, line, sizeof line, nullptr));
+    return line;
+}
 
 std::string RunReference(const std::string &arguments) {
     std::string output;
