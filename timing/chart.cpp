@@ -55,40 +55,13 @@ double Up(const Tag_Axis &axis, double value) {
     return kBottom - (kBottom - kTop) * (value - axis.low) / (axis.high - axis.low);
 }
 
-void OpenText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
-    AppendText(sink, "<text x=\"");
-    AppendCoordinate(sink, x);
-    AppendText(sink, "\" y=\"");
-    AppendCoordinate(sink, y);
-    AppendText(sink, "\"");
-    AppendText(sink, extra);
-    AppendText(sink, ">");
-}
-
 void AppendLine(Tag_Text_Sink *sink, double x1, double y1, double x2, double y2,
                 const char *stroke) {
-    const double points[4] = {x1, y1, x2, y2};
-    const char *const names[4] = {"<line x1=\"", "\" y1=\"", "\" x2=\"", "\" y2=\""};
-    for (int i = 0; i < 4; ++i) {
-        AppendText(sink, names[i]);
-        AppendCoordinate(sink, points[i]);
-    }
-    AppendText(sink, "\" stroke=\"");
-    AppendText(sink, stroke);
-    AppendText(sink, "\"/>\n");
-}
-
-void AppendRect(Tag_Text_Sink *sink, double x, double y, double width, double height,
-                const char *fill, const char *stroke) {
-    const double values[4] = {x, y, width, height};
-    const char *const names[4] = {"<rect x=\"", "\" y=\"", "\" width=\"", "\" height=\""};
-    for (int i = 0; i < 4; ++i) {
-        AppendText(sink, names[i]);
-        AppendCoordinate(sink, values[i]);
-    }
-    AppendText(sink, "\" fill=\"");
-    AppendText(sink, fill);
-    AppendText(sink, "\" stroke=\"");
+    static const char *const names[4] = {" x1", " y1", " x2", " y2"};
+    const double values[4] = {x1, y1, x2, y2};
+    AppendText(sink, "<line");
+    AppendSvgAttributes(sink, names, values, 4);
+    AppendText(sink, " stroke=\"");
     AppendText(sink, stroke);
     AppendText(sink, "\"/>\n");
 }
@@ -109,7 +82,7 @@ void AppendAxes(Tag_Text_Sink *sink, const Tag_Axis &x, const Tag_Axis &y) {
         const double v = x.low + i * x.step;
         const double at = Across(x, v);
         AppendLine(sink, at, kTop, at, kBottom, "#eeeeee");
-        OpenText(sink, at, kBottom + 18, " text-anchor=\"middle\"");
+        OpenSvgText(sink, at, kBottom + 18, " text-anchor=\"middle\"");
         AppendTick(sink, v, x.step);
         AppendText(sink, "</text>\n");
     }
@@ -117,14 +90,14 @@ void AppendAxes(Tag_Text_Sink *sink, const Tag_Axis &x, const Tag_Axis &y) {
         const double v = y.low + i * y.step;
         const double at = Up(y, v);
         AppendLine(sink, kLeft, at, kRight, at, "#eeeeee");
-        OpenText(sink, kLeft - 8, at + 4, " text-anchor=\"end\"");
+        OpenSvgText(sink, kLeft - 8, at + 4, " text-anchor=\"end\"");
         AppendTick(sink, v, y.step);
         AppendText(sink, "</text>\n");
     }
-    AppendRect(sink, kLeft, kTop, kRight - kLeft, kBottom - kTop, "none", "#555555");
-    OpenText(sink, (kLeft + kRight) / 2, kBottom + 40, " text-anchor=\"middle\"");
+    AppendSvgRect(sink, kLeft, kTop, kRight - kLeft, kBottom - kTop, "none", "#555555");
+    OpenSvgText(sink, (kLeft + kRight) / 2, kBottom + 40, " text-anchor=\"middle\"");
     AppendText(sink, "horizontal frequency (kHz)</text>\n");
-    OpenText(sink, kLeft - 8, kTop - 10, " text-anchor=\"end\"");
+    OpenSvgText(sink, kLeft - 8, kTop - 10, " text-anchor=\"end\"");
     AppendText(sink, "refresh (Hz)</text>\n");
 }
 
@@ -133,7 +106,7 @@ void AppendLegend(Tag_Text_Sink *sink, double x, const char *colour, bool square
                   const char *words) {
     const double y = kBottom + 70;
     if (square) {
-        AppendRect(sink, x, y - 10, 14, 14, colour, "#90caf9");
+        AppendSvgRect(sink, x, y - 10, 14, 14, colour, "#90caf9");
     } else {
         AppendText(sink, "<circle cx=\"");
         AppendCoordinate(sink, x + 7);
@@ -143,7 +116,7 @@ void AppendLegend(Tag_Text_Sink *sink, double x, const char *colour, bool square
         AppendText(sink, colour);
         AppendText(sink, "\"/>\n");
     }
-    OpenText(sink, x + 20, y + 2, "");
+    OpenSvgText(sink, x + 20, y + 2, "");
     AppendText(sink, words);
     AppendText(sink, "</text>\n");
 }
@@ -209,13 +182,13 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
 
     const std::string_view title_text = title != nullptr ? title : "";
     AppendSvgStart(&sink, kPageWidth, kPageHeight, title_text);
-    OpenText(&sink, kLeft, 34, " font-size=\"16\" font-weight=\"bold\"");
+    OpenSvgText(&sink, kLeft, 34, " font-size=\"16\" font-weight=\"bold\"");
     AppendSvgText(&sink, title_text);
     AppendText(&sink, "</text>\n");
     if (ranged) {
         const double left = Across(x, range->h_min_khz), right = Across(x, range->h_max_khz);
         const double top = Up(y, range->v_max_hz), bottom = Up(y, range->v_min_hz);
-        AppendRect(&sink, left, top, right - left, bottom - top, kRangeFill, "#90caf9");
+        AppendSvgRect(&sink, left, top, right - left, bottom - top, kRangeFill, "#90caf9");
     }
     AppendAxes(&sink, x, y);
     for (int32_t i = 0; i < count; ++i) {

@@ -120,7 +120,6 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
 // Checks
 // ---------------------------------------------------------------------------
 
-const uint8_t kHeader[8] = {0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00};
 const size_t kExtensionCountByte = 126;
 const size_t kChecksumByte = 127;
 const uint8_t kTagCta = 0x02;
@@ -177,8 +176,8 @@ bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timi
         AppendText(&reason, " bytes are not whole blocks)");
         return false;
     }
-    for (size_t i = 0; i < sizeof kHeader; ++i) {
-        if (bytes[i] == kHeader[i])
+    for (size_t i = 0; i < sizeof kEdidHeader; ++i) {
+        if (bytes[i] == kEdidHeader[i])
             continue;
         Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
         AppendText(&reason, ": header byte ");
@@ -186,7 +185,7 @@ bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timi
         AppendText(&reason, " is ");
         AppendHex(&reason, bytes[i], 2);
         AppendText(&reason, ", should be ");
-        AppendHex(&reason, kHeader[i], 2);
+        AppendHex(&reason, kEdidHeader[i], 2);
         AppendText(&reason, " (an EDID starts 00 ff ff ff ff ff ff 00)");
         return false;
     }
@@ -384,8 +383,7 @@ struct Tag_Established {
 
 // By bit: byte 35 bits 7 .. 0, byte 36 bits 7 .. 0, byte 37 bit 7. DMT 0x0f
 // is 1024x768 at 87 Hz interlaced.
-const int32_t kEstablishedCount = 17;
-const Tag_Established established[kEstablishedCount] = {
+const Tag_Established established[kEdidEstablishedBits] = {
     {0, &kIbm720x400At70, "IBM"},     {0, &kIbm720x400At88, "IBM"},      {0x04, nullptr, nullptr},
     {0, &kApple640x480At67, "Apple"}, {0x05, nullptr, nullptr},          {0x06, nullptr, nullptr},
     {0x08, nullptr, nullptr},         {0x09, nullptr, nullptr},          {0x0a, nullptr, nullptr},
@@ -406,7 +404,7 @@ void AddDmt(Tag_Decoder *d, int32_t dmt_id, int32_t source, int32_t block, int32
 }
 
 void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
-    for (int32_t bit = 0; bit < kEstablishedCount; ++bit) {
+    for (int32_t bit = 0; bit < kEdidEstablishedBits; ++bit) {
         if ((base[35 + bit / 8] & (0x80 >> bit % 8)) == 0)
             continue;
         Tag_Edid_Mode mode;
@@ -530,9 +528,6 @@ void AddCtaVideo(Tag_Decoder *d, const uint8_t *block, int32_t block_index) {
 // Descriptors
 // ---------------------------------------------------------------------------
 
-const size_t kDescriptorStart = 54;
-const size_t kDescriptorSize = 18;
-const int32_t kDescriptorCount = 4;
 const uint8_t kTagName = 0xfc;
 const uint8_t kTagRange = 0xfd;
 const uint8_t kTagStandard = 0xfa;
@@ -545,7 +540,7 @@ bool IsDisplayDescriptor(const uint8_t *p) {
 
 void ReadName(const uint8_t *p, Tag_Edid *edid) {
     size_t length = 0;
-    for (size_t i = 5; i < kDescriptorSize && p[i] != 0x0a && p[i] != 0x00; ++i) {
+    for (size_t i = 5; i < kEdidDescriptorSize && p[i] != 0x0a && p[i] != 0x00; ++i) {
         const uint8_t c = p[i];
         edid->name[length++] = c >= 0x20 && c <= 0x7e ? static_cast<char>(c) : '?';
     }
@@ -609,8 +604,8 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
     // The descriptors that tell how to read the rest: the name and the range
     // limits, the first of each.
     bool seen_name = false;
-    for (int32_t i = 0; i < kDescriptorCount; ++i) {
-        const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
+    for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+        const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
         if (!IsDisplayDescriptor(p))
             continue;
         if (p[3] == kTagName && !seen_name) {
@@ -626,16 +621,16 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
     Tag_Decoder d;
     d.edid = edid;
     const auto descriptors = [&](uint8_t tag, auto read) {
-        for (int32_t i = 0; i < kDescriptorCount; ++i) {
-            const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
+        for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+            const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
             if (IsDisplayDescriptor(p) && p[3] == tag)
                 read(p);
         }
     };
 
     int32_t dtd = 0;
-    for (int32_t i = 0; i < kDescriptorCount; ++i) {
-        const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
+    for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+        const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
         if (!IsDisplayDescriptor(p))
             AddDetailed(&d, p, 0, ++dtd);
     }
@@ -664,6 +659,8 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
 } // namespace
 
+const int64_t kStandardAspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
+
 int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode) {
     *mode = Origin(kEdidSourceEstablished, 0, bit);
     const Tag_Established &e = established[bit];
@@ -687,10 +684,10 @@ int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
     if (first == 0x00 || (first == 0x01 && second == 0x01))
         return kCodeUnused;
     const int64_t width = (first + 31) * 8;
-    static const int64_t aspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
     const int32_t aspect = second >> 6;
-    const int64_t height =
-        aspect == 0 && revision < 3 ? width : width * aspects[aspect][1] / aspects[aspect][0];
+    const int64_t height = aspect == 0 && revision < 3
+                               ? width
+                               : width * kStandardAspects[aspect][1] / kStandardAspects[aspect][0];
     const int64_t refresh = (second & 0x3f) + 60;
     const Tag_Dmt_Mode *dmt = FindDmtMode(width, height, refresh, nullptr);
     if (dmt != nullptr) {
@@ -797,7 +794,7 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
             AppendHex(&sink, static_cast<uint64_t>(mode->dmt_id), 2);
             break;
         case kEdidMethodPublished:
-            AppendText(&sink, mode->index >= 0 && mode->index < kEstablishedCount &&
+            AppendText(&sink, mode->index >= 0 && mode->index < kEdidEstablishedBits &&
                                       established[mode->index].origin != nullptr
                                   ? established[mode->index].origin
                                   : "published");

@@ -6,12 +6,7 @@
 
 namespace {
 
-const uint8_t kHeader[8] = {0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00};
-const size_t kDescriptorStart = 54;
-const size_t kDescriptorSize = 18;
-const int32_t kDescriptorCount = 4;
 const int32_t kStandardSlots = 8;
-const int32_t kEstablishedBits = 17;
 const size_t kNameMax = 13;
 
 // A detailed timing's fields: 10 kHz clock units in 16 bits, active and
@@ -72,13 +67,13 @@ void WriteDetailed(const Tag_Video_Timing &t, uint8_t *p) {
                                 0,
                                 0x18 | (t.h_sync_positive ? 0x02 : 0) |
                                     (t.v_sync_positive ? 0x04 : 0)};
-    for (size_t i = 0; i < kDescriptorSize; ++i)
+    for (size_t i = 0; i < kEdidDescriptorSize; ++i)
         p[i] = static_cast<uint8_t>(fields[i]);
 }
 
 // A display descriptor's header: 00 00 00 tag 00.
 uint8_t *StartDescriptor(uint8_t *p, uint8_t tag) {
-    memset(p, 0, kDescriptorSize);
+    memset(p, 0, kEdidDescriptorSize);
     p[3] = tag;
     return p + 5;
 }
@@ -178,12 +173,11 @@ Tag_Video_Timing Rounded(const Tag_Video_Timing &t) {
 
 // The standard timing code that decodes into the mode exactly, if any.
 bool FindStandardCode(const Tag_Video_Timing &t, const Tag_Edid_Range &range, uint8_t code[2]) {
-    static const int64_t aspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
     if (t.h_active % 8 != 0 || t.h_active < 256 || t.h_active > 2288 || t.nominal_refresh < 60 ||
         t.nominal_refresh > 123)
         return false;
     for (int32_t aspect = 0; aspect < 4; ++aspect) {
-        if (t.h_active * aspects[aspect][1] / aspects[aspect][0] != t.v_active)
+        if (t.h_active * kStandardAspects[aspect][1] / kStandardAspects[aspect][0] != t.v_active)
             continue;
         code[0] = static_cast<uint8_t>(t.h_active / 8 - 31);
         code[1] = static_cast<uint8_t>(aspect << 6 | (t.nominal_refresh - 60));
@@ -197,7 +191,7 @@ bool FindStandardCode(const Tag_Video_Timing &t, const Tag_Edid_Range &range, ui
 
 // The established timing bit that decodes into the mode exactly, or -1.
 int32_t FindEstablishedBit(const Tag_Video_Timing &t) {
-    for (int32_t bit = 0; bit < kEstablishedBits; ++bit) {
+    for (int32_t bit = 0; bit < kEdidEstablishedBits; ++bit) {
         Tag_Edid_Mode mode;
         if (DecodeEstablishedBit(bit, &mode) == kCodeMade && SameTimingNumbers(&mode.timing, &t) &&
             mode.timing.nominal_refresh == t.nominal_refresh)
@@ -293,7 +287,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
     }
 
     uint8_t b[kEdidBlockSize] = {};
-    memcpy(b, kHeader, sizeof kHeader);
+    memcpy(b, kEdidHeader, sizeof kEdidHeader);
     b[8] = static_cast<uint8_t>(letters >> 8);
     b[9] = static_cast<uint8_t>(letters);
     b[10] = static_cast<uint8_t>(r.product_code);
@@ -315,9 +309,9 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
 
     // Descriptor slots: the preferred timing, one more timing, the range
     // limits, the name.
-    uint8_t *slot[kDescriptorCount];
-    for (int32_t i = 0; i < kDescriptorCount; ++i)
-        slot[i] = b + kDescriptorStart + i * kDescriptorSize;
+    uint8_t *slot[kEdidDescriptorCount];
+    for (int32_t i = 0; i < kEdidDescriptorCount; ++i)
+        slot[i] = b + kEdidDescriptorStart + i * kEdidDescriptorSize;
     WriteDetailed(Rounded(r.modes[preferred]), slot[0]);
     int32_t free_slot = 1;
     const int32_t timing_slots = 2;

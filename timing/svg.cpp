@@ -23,36 +23,15 @@ const double kSectionTop[2] = {108, 252}; // the headings' baselines
 const char *const kPartNames[4] = {"active", "front porch", "sync", "back porch"};
 const char *const kPartColours[4] = {"#8bc34a", "#ffd54f", "#e57373", "#64b5f6"};
 
-// "<text x=.. y=.. [extra]>" ... the caller writes the content and closes.
-void OpenText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
-    AppendText(sink, "<text x=\"");
-    AppendCoordinate(sink, x);
-    AppendText(sink, "\" y=\"");
-    AppendCoordinate(sink, y);
-    AppendText(sink, "\"");
-    AppendText(sink, extra);
-    AppendText(sink, ">");
-}
-
 void AppendRect(Tag_Text_Sink *sink, double x, double y, double width, const char *fill) {
-    AppendText(sink, "<rect x=\"");
-    AppendCoordinate(sink, x);
-    AppendText(sink, "\" y=\"");
-    AppendCoordinate(sink, y);
-    AppendText(sink, "\" width=\"");
-    AppendCoordinate(sink, width);
-    AppendText(sink, "\" height=\"");
-    AppendCoordinate(sink, kRowHeight);
-    AppendText(sink, "\" fill=\"");
-    AppendText(sink, fill);
-    AppendText(sink, "\"/>\n");
+    AppendSvgRect(sink, x, y, width, kRowHeight, fill, nullptr);
 }
 
 // One direction: its heading and the four rows.
 void AppendSection(Tag_Text_Sink *sink, bool vertical, const int64_t counts[4], int64_t total,
                    bool sync_positive) {
     const double top = kSectionTop[vertical ? 1 : 0];
-    OpenText(sink, kLeft, top, " font-weight=\"bold\"");
+    OpenSvgText(sink, kLeft, top, " font-weight=\"bold\"");
     AppendText(sink, vertical ? "vertical: " : "horizontal: ");
     AppendInteger(sink, total);
     AppendText(sink, vertical ? " lines a frame</text>\n" : " pixels a line</text>\n");
@@ -80,12 +59,12 @@ void AppendSection(Tag_Text_Sink *sink, bool vertical, const int64_t counts[4], 
         const double label_width = kCharWidth * static_cast<double>(label.length);
         const double baseline = y + kRowHeight - 6;
         if (label_width + 2 * kLabelGap <= width)
-            OpenText(sink, x + width / 2, baseline, " text-anchor=\"middle\"");
+            OpenSvgText(sink, x + width / 2, baseline, " text-anchor=\"middle\"");
         else if (x + width + kLabelGap + label_width <= kRight ||
                  x - kLabelGap - label_width < kLeft)
-            OpenText(sink, x + width + kLabelGap, baseline, " text-anchor=\"start\"");
+            OpenSvgText(sink, x + width + kLabelGap, baseline, " text-anchor=\"start\"");
         else
-            OpenText(sink, x - kLabelGap, baseline, " text-anchor=\"end\"");
+            OpenSvgText(sink, x - kLabelGap, baseline, " text-anchor=\"end\"");
         AppendText(sink, label_text);
         AppendText(sink, "</text>\n");
         start += counts[part];
@@ -142,6 +121,40 @@ void AppendSvgText(Tag_Text_Sink *sink, std::string_view title) {
         AppendText(sink, "...");
 }
 
+void AppendSvgAttributes(Tag_Text_Sink *sink, const char *const names[], const double values[],
+                         int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        AppendText(sink, names[i]);
+        AppendText(sink, "=\"");
+        AppendCoordinate(sink, values[i]);
+        AppendText(sink, "\"");
+    }
+}
+
+void OpenSvgText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
+    static const char *const names[2] = {" x", " y"};
+    const double values[2] = {x, y};
+    AppendText(sink, "<text");
+    AppendSvgAttributes(sink, names, values, 2);
+    AppendText(sink, extra);
+    AppendText(sink, ">");
+}
+
+void AppendSvgRect(Tag_Text_Sink *sink, double x, double y, double width, double height,
+                   const char *fill, const char *stroke) {
+    static const char *const names[4] = {" x", " y", " width", " height"};
+    const double values[4] = {x, y, width, height};
+    AppendText(sink, "<rect");
+    AppendSvgAttributes(sink, names, values, 4);
+    AppendText(sink, " fill=\"");
+    AppendText(sink, fill);
+    if (stroke != nullptr) {
+        AppendText(sink, "\" stroke=\"");
+        AppendText(sink, stroke);
+    }
+    AppendText(sink, "\"/>\n");
+}
+
 void AppendSvgStart(Tag_Text_Sink *sink, int32_t width, int32_t height, std::string_view title) {
     AppendText(sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"");
@@ -181,28 +194,28 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     const Tag_Video_Timing &t = *timing;
 
     AppendSvgStart(&sink, kPageWidth, kPageHeight, title_text);
-    OpenText(&sink, kLeft, 30, " font-size=\"16\" font-weight=\"bold\"");
+    OpenSvgText(&sink, kLeft, 30, " font-size=\"16\" font-weight=\"bold\"");
     AppendSvgText(&sink, title_text);
     AppendText(&sink, "</text>\n");
 
-    OpenText(&sink, kLeft, 56, "");
+    OpenSvgText(&sink, kLeft, 56, "");
     AppendText(&sink, "pixel clock ");
     AppendMhz(&sink, t.clock_hz);
     AppendText(&sink, " MHz</text>\n");
-    OpenText(&sink, 330, 56, "");
+    OpenSvgText(&sink, 330, 56, "");
     AppendText(&sink, "horizontal frequency ");
     AppendFrequency(&sink, GetTimingHFreq(&t), 1000);
     AppendText(&sink, " kHz</text>\n");
-    OpenText(&sink, 640, 56, "");
+    OpenSvgText(&sink, 640, 56, "");
     AppendText(&sink, "refresh ");
     AppendFrequency(&sink, GetTimingRefresh(&t), 1);
     AppendText(&sink, " Hz, named ");
     AppendInteger(&sink, t.nominal_refresh);
     AppendText(&sink, " Hz</text>\n");
-    OpenText(&sink, kLeft, 76, "");
+    OpenSvgText(&sink, kLeft, 76, "");
     AppendText(&sink, t.h_sync_positive ? "horizontal sync positive</text>\n"
                                         : "horizontal sync negative</text>\n");
-    OpenText(&sink, 330, 76, "");
+    OpenSvgText(&sink, 330, 76, "");
     AppendText(&sink, t.v_sync_positive ? "vertical sync positive</text>\n"
                                         : "vertical sync negative</text>\n");
 
