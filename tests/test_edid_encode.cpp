@@ -104,6 +104,7 @@ TEST(EdidEncode, RoundTrips) {
     want.push_back("DERN5DN1N4N3N2N2");
     ScratchDir dir;
     for (size_t i = 0; i < monitors.size(); ++i) {
+        SCOPED_TRACE(monitors[i].name); // the line of the failures within RoundTrip
         std::vector<uint8_t> block;
         EXPECT_EQ(RoundTrip(monitors[i], &block), want[i]) << monitors[i].name;
 #ifndef _WIN32

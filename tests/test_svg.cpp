@@ -207,6 +207,7 @@ TEST(Chart, PointsAgainstTheRange) {
                                          kChartOverClock};
     ScratchDir dir;
     for (const bool ranged : {true, false}) {
+        SCOPED_TRACE(ranged ? "with the range" : "without a range");
         const std::string svg = Chart(modes, ranged ? &range : nullptr);
         EXPECT_TRUE(XmlWellFormed(dir, svg)) << svg;
         for (const char *title :
@@ -224,6 +225,7 @@ TEST(Chart, PointsAgainstTheRange) {
     }
     // The points' colours: two inside, one outside, one over the clock; one
     // colour for all without a range.
+    SCOPED_TRACE("the colours");
     const std::string ranged_svg = Chart(modes, &range), plain_svg = Chart(modes, nullptr);
     const std::vector<std::pair<std::string, size_t>> colours = {
         {"#2e7d32", 2}, {"#c62828", 1}, {"#ef6c00", 1}, {"#1565c0", 0}};
