@@ -1,10 +1,13 @@
-// The EDID reader and decoder on arbitrary bytes. The input is read as it
-// comes (binary or hex text) and decoded; its bytes written as hex text read
-// back as the same bytes; and the bytes are decoded as an EDID directly, with
-// and without force, and again with every block's checksum made right. A
+// The EDID reader, decoder and encoder on arbitrary bytes. The input is read
+// as it comes (binary or hex text) and decoded; its bytes written as hex text
+// read back as the same bytes; and the bytes are decoded as an EDID directly,
+// with and without force, and again with every block's checksum made right. A
 // refusal has a code and a reason of one line; every mode decoded is in
-// shape, has a description and is drawn; force changes nothing but the count
-// of bad checksums, and neither does making the checksums right.
+// shape, has a description and is drawn, and all of them charted against the
+// range; the skipped ones are listed within bounds; force changes nothing but
+// the count of bad checksums, and neither does making the checksums right.
+// The decoded modes are encoded again: the block made decodes back into every
+// mode placed, equal in every number, or the encoder refuses with a reason.
 #include <string.h>
 
 #include <string>
@@ -13,6 +16,7 @@
 #include "tests/support/timing_fields.h"
 #include "timing/edid.h"
 #include "timing/svg.h"
+#include "timing/vesa.h"
 
 static void CheckReason(const Tag_Timing_Error &error, const char *what) {
     CheckReasonText(error.reason, sizeof error.reason, what);
@@ -25,6 +29,8 @@ static std::string Summary(const Tag_Edid &edid) {
                       "|" + std::to_string(edid.range.max_clock_khz);
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
         out += " " + std::to_string(edid.skipped[kind]);
+    out += " notes " + std::to_string(edid.notes) + " skips " + std::to_string(edid.skip_count) +
+           " trailing " + std::to_string(edid.trailing_blocks);
     for (int32_t i = 0; i < edid.mode_count && i < kEdidModeMax; ++i)
         out += "\n" + TimingFields(edid.modes[i].timing) + " " +
                std::to_string(edid.modes[i].source) + std::to_string(edid.modes[i].method);
@@ -45,6 +51,20 @@ static void CheckDecoded(const Tag_Edid &edid) {
     for (size_t i = 0; i < name_length; ++i)
         if (edid.name[i] < 0x20 || edid.name[i] > 0x7e)
             Broken("the name is not printable", edid.name);
+    if (edid.skip_count < 0 || edid.skip_count > kEdidSkipListMax || edid.trailing_blocks < 0 ||
+        (edid.notes >> kEdidNoteKinds) != 0)
+        Broken("skips, trailing blocks or notes out of range");
+    for (int32_t i = 0; i < edid.skip_count; ++i) {
+        const Tag_Edid_Skip &skip = edid.skips[i];
+        if (skip.kind < 0 || skip.kind >= kEdidSkipKinds || skip.kept >= edid.mode_count ||
+            (skip.kind == kEdidSkipSameId) != (skip.kept >= 0))
+            Broken("a skipped mode out of range", std::to_string(skip.kind));
+    }
+    int32_t folded = 0;
+    for (int32_t source = 0; source < kEdidSourceKinds; ++source)
+        folded += edid.folded[source];
+    if (folded > edid.duplicate_count)
+        Broken("more folded than duplicates");
     static char svg[kTimingSvgSize];
     for (int32_t i = 0; i < edid.mode_count; ++i) {
         const Tag_Edid_Mode &mode = edid.modes[i];
@@ -57,6 +77,54 @@ static void CheckDecoded(const Tag_Edid &edid) {
         if (i == 0 && !RenderTimingSvg(&mode.timing, edid.name, svg, sizeof svg, &error))
             Broken("a decoded mode is not drawn", error.reason);
     }
+}
+
+// The decoded modes charted against the range, and encoded again: what is
+// placed comes back.
+static void ChartAndEncode(const Tag_Edid &edid) {
+    if (edid.mode_count == 0)
+        return;
+    static Tag_Chart_Mode chart[kEdidModeMax];
+    static Tag_Video_Timing modes[kEdidModeMax];
+    for (int32_t i = 0; i < edid.mode_count; ++i) {
+        modes[i] = edid.modes[i].timing;
+        chart[i] = Tag_Chart_Mode{&modes[i], edid.name};
+    }
+    static char svg[8192 + kEdidModeMax * (6 * kTimingSvgTitleMax + 256)];
+    Tag_Timing_Error error;
+    if (GetRangeChartSvgSize(edid.mode_count) > sizeof svg ||
+        !RenderRangeChartSvg(edid.name, chart, edid.mode_count, &edid.range, svg, sizeof svg,
+                             &error))
+        Broken("decoded modes are not charted", error.reason);
+
+    const char *vendor = strchr(edid.manufacturer, '?') != nullptr ? nullptr : edid.manufacturer;
+    const Tag_Edid_Request request = {
+        edid.name, vendor,         edid.product_code, edid.range.present ? &edid.range : nullptr,
+        modes,     edid.mode_count};
+    static Tag_Edid_Placement placed[kEdidModeMax];
+    uint8_t block[kEdidBlockSize];
+    if (!EncodeEdid(&request, block, placed, nullptr, &error)) {
+        if (error.code != kTimingErrorRequest)
+            Broken("an encoding refusal with another code", std::to_string(error.code));
+        CheckReason(error, "an encoding refusal");
+        return;
+    }
+    static Tag_Edid back;
+    if (!DecodeEdid(block, sizeof block, false, &back, &error))
+        Broken("an encoded EDID does not decode", error.reason);
+    int32_t written = 0;
+    for (int32_t i = 0; i < edid.mode_count; ++i) {
+        if (placed[i].where > kEdidPlacedStandard)
+            continue;
+        ++written;
+        bool found = false;
+        for (int32_t k = 0; k < back.mode_count && !found; ++k)
+            found = TimingFields(back.modes[k].timing) == TimingFields(modes[i]);
+        if (!found)
+            Broken("a mode encoded does not decode back", TimingFields(modes[i]));
+    }
+    if (back.mode_count != written)
+        Broken("the encoded EDID decodes into other modes", std::to_string(back.mode_count));
 }
 
 // Decode the bytes with and without force, and with the checksums made right.
@@ -79,6 +147,7 @@ static void Decode(const uint8_t *bytes, size_t size) {
     if (!forced_ok)
         return;
     CheckDecoded(forced);
+    ChartAndEncode(forced);
     if (plain_ok && (Summary(plain) != Summary(forced) || plain.bad_checksum_count != 0))
         Broken("force changes a good EDID's decoding");
     memcpy(copy, bytes, size); // at most kEdidMaxSize: more blocks than that are refused

@@ -1,5 +1,6 @@
-// The SVG picture of a timing: well-formed XML by xmllint, its texts carrying
-// the numbers, its labels on the page, its title escaped, its refusals.
+// The SVG pictures: a timing and a range chart, well-formed XML by xmllint,
+// their texts carrying the numbers, the timing's labels on the page, the
+// chart's points coloured by the range, titles escaped, their refusals.
 #include <stdlib.h>
 #include <string.h>
 
@@ -9,6 +10,7 @@
 #include "support/testutil.h"
 #include "timing/svg.h"
 #include "timing/vesa.h"
+#include "timing/edid.h"
 
 namespace {
 
@@ -169,6 +171,102 @@ TEST(Svg, SizeAndRefusals) {
     EXPECT_EQ(error.code, kTimingErrorShape);
     EXPECT_STREQ(error.reason, "vertical sync 0 is below 1");
     EXPECT_EQ(buffer[0], '\0');
+}
+
+// Each count of the text in the document.
+size_t Count(const std::string &svg, const std::string &text) {
+    size_t n = 0;
+    for (size_t at = svg.find(text); at != std::string::npos; at = svg.find(text, at + 1))
+        ++n;
+    return n;
+}
+
+std::string Chart(const std::vector<Tag_Chart_Mode> &modes, const Tag_Edid_Range *range) {
+    std::string svg(GetRangeChartSvgSize(int32_t(modes.size())), 'x');
+    Tag_Timing_Error error;
+    EXPECT_TRUE(RenderRangeChartSvg("ORVEX PV19 & co", modes.data(), int32_t(modes.size()), range,
+                                    &svg[0], svg.size(), &error))
+        << error.reason;
+    svg.resize(strlen(svg.c_str()));
+    return svg;
+}
+
+// Inside the range (30-80 kHz, 50-76 Hz, 110 MHz), outside it, over its clock
+// limit; and the same modes without a range.
+TEST(Chart, PointsAgainstTheRange) {
+    const Tag_Video_Timing inside = Dmt(0x04), also_inside = Dmt(0x23), outside = Dmt(0x25),
+                           over_clock = Dmt(0x24);
+    const std::vector<Tag_Chart_Mode> modes = {{&inside, "T0:640x480x60"},
+                                               {&also_inside, "T1:1280x1024x60"},
+                                               {&outside, "T2:1280x1024x85"},
+                                               {&over_clock, "T<3>&"}};
+    Tag_Edid_Range range = Tag_Edid_Range();
+    range.present = true, range.h_min_khz = 30, range.h_max_khz = 80;
+    range.v_min_hz = 50, range.v_max_hz = 76, range.max_clock_khz = 110000;
+    const std::vector<int32_t> places = {kChartInside, kChartInside, kChartOutside,
+                                         kChartOverClock};
+    ScratchDir dir;
+    for (const bool ranged : {true, false}) {
+        SCOPED_TRACE(ranged ? "with the range" : "without a range");
+        const std::string svg = Chart(modes, ranged ? &range : nullptr);
+        EXPECT_TRUE(XmlWellFormed(dir, svg)) << svg;
+        for (const char *title :
+             {"<g><title>T0:640x480x60: 640x480, 31.469 kHz, 59.940 Hz, 25.175 MHz</title>",
+              "<g><title>T1:1280x1024x60: 1280x1024, 63.981 kHz, 60.020 Hz, 108.000 "
+              "MHz</title>"})
+            EXPECT_EQ(Count(svg, title), 1u) << title;
+        EXPECT_EQ(Count(svg, ", outside the range</title>"), ranged ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "T&lt;3&gt;&amp;: 1280x1024"), 1u);
+        EXPECT_EQ(Count(svg, "<circle "), modes.size() + (ranged ? 3 : 0)) << "and the legend";
+        EXPECT_EQ(Count(svg, ">the monitor's range, clock up to 110.000 MHz</text>"),
+                  ranged ? 1u : 0u);
+        for (size_t i = 0; i < modes.size() && ranged; ++i)
+            EXPECT_EQ(GetChartPlace(modes[i].timing, &range), places[i]) << modes[i].name;
+    }
+    // The points' colours: two inside, one outside, one over the clock; one
+    // colour for all without a range.
+    SCOPED_TRACE("the colours");
+    const std::string ranged_svg = Chart(modes, &range), plain_svg = Chart(modes, nullptr);
+    const std::vector<std::pair<std::string, size_t>> colours = {
+        {"#2e7d32", 2}, {"#c62828", 1}, {"#ef6c00", 1}, {"#1565c0", 0}};
+    for (const auto &colour : colours)
+        EXPECT_EQ(Count(ranged_svg, "r=\"5.0\" fill=\"" + colour.first + "\"/></g>"), colour.second)
+            << colour.first;
+    EXPECT_EQ(Count(plain_svg, "r=\"5.0\" fill=\"#1565c0\"/></g>"), modes.size());
+}
+
+// The largest document for its count fits its room; the refusals.
+TEST(Chart, SizeAndRefusals) {
+    const Tag_Video_Timing tiny = kTiny, huge = kHuge;
+    const std::string name(kTimingSvgTitleMax + 5, '&');
+    std::vector<Tag_Chart_Mode> modes(40, Tag_Chart_Mode{&tiny, name.c_str()});
+    modes[7].timing = &huge;
+    Tag_Edid_Range range = Tag_Edid_Range();
+    range.present = true, range.h_max_khz = range.v_max_hz = INT32_MAX;
+    range.max_clock_khz = INT32_MAX;
+    const size_t room = GetRangeChartSvgSize(int32_t(modes.size()));
+    std::string svg(room, 'x');
+    Tag_Timing_Error error;
+    ASSERT_TRUE(RenderRangeChartSvg(name.c_str(), modes.data(), int32_t(modes.size()), &range,
+                                    &svg[0], svg.size(), &error))
+        << error.reason;
+    const size_t length = strlen(svg.c_str());
+    printf("a large chart: %zu of %zu bytes\n", length + 1, room);
+    EXPECT_FALSE(RenderRangeChartSvg(name.c_str(), modes.data(), int32_t(modes.size()), &range,
+                                     &svg[0], length, &error));
+    EXPECT_EQ(error.code, kTimingErrorBuffer);
+    EXPECT_EQ(svg[0], '\0');
+
+    Tag_Video_Timing bad = tiny;
+    bad.h_sync = 0;
+    modes[3] = {&bad, "T3"};
+    EXPECT_FALSE(RenderRangeChartSvg(nullptr, modes.data(), int32_t(modes.size()), nullptr, &svg[0],
+                                     svg.size(), &error));
+    EXPECT_EQ(error.code, kTimingErrorRequest);
+    EXPECT_STREQ(error.reason, "mode 'T3' is no mode: horizontal sync 0 is below 1");
+    EXPECT_FALSE(
+        RenderRangeChartSvg(nullptr, modes.data(), 0, nullptr, &svg[0], svg.size(), &error));
+    EXPECT_STREQ(error.reason, "a chart needs modes: 0 given");
 }
 
 } // namespace

@@ -116,10 +116,10 @@ TEST(Formulas, RoundingAndAspect) {
         int64_t h_active, v_sync;
     };
     const Case cases[] = {
-        {kCvtBlankingCrt, 1366, 768, 1360, 10},      {kCvtReducedBlankingV1, 1366, 768, 1360, 10},
+        {kCvtBlankingCrt, 1366, 768, 1366, 10},      {kCvtReducedBlankingV1, 1366, 768, 1366, 10},
         {kCvtReducedBlankingV2, 1366, 768, 1366, 8}, {-1, 1366, 768, 1368, 3},
-        {kCvtBlankingCrt, 1285, 960, 1280, 4},       {kCvtBlankingCrt, 1280, 768, 1280, 7},
-        {kCvtBlankingCrt, 1000, 1000, 1000, 10},
+        {kCvtBlankingCrt, 1285, 960, 1285, 10},      {kCvtBlankingCrt, 1365, 768, 1365, 5},
+        {kCvtBlankingCrt, 1280, 768, 1280, 7},       {kCvtBlankingCrt, 1000, 1000, 1000, 10},
     };
     for (const Case &c : cases) {
         Tag_Video_Timing t;
@@ -172,6 +172,36 @@ TEST(Formulas, Refusals) {
     ASSERT_TRUE(MakeGtfTiming(320, 240, 50, &t, nullptr));
     EXPECT_EQ(t.h_front_porch, -16);
     EXPECT_EQ(FindTimingShapeFault(&t), kItemHFrontPorch);
+}
+
+// A curve of the caller's refuses what the default curve returns as it is.
+TEST(Formulas, CurveRefusals) {
+    struct Case {
+        Tag_Gtf_Curve curve;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {{80, 3600, 128, 70},
+         "GTF (C 40, M 3600, K 128, J 35) 640x480 at 60 Hz: horizontal front porch -96 is below 0"},
+        {{255, 0, 255, 0},
+         "GTF (C 127.5, M 0, K 255, J 0) 640x480 at 60 Hz: the curve's duty cycle reaches 100 %: "
+         "no room for the active line"},
+        {{80, 65536, 128, 40}, "GTF curve: M 65536 is outside 0 .. 65535"},
+        {{80, 600, 128, -1}, "GTF curve: J x 2 -1 is outside 0 .. 255"},
+    };
+    for (const Case &c : cases) {
+        Tag_Video_Timing t = Tag_Video_Timing();
+        Tag_Timing_Error error;
+        EXPECT_FALSE(MakeGtfCurveTiming(640, 480, 60, &c.curve, &t, &error)) << c.reason;
+        EXPECT_EQ(error.code, kTimingErrorRequest) << c.reason;
+        EXPECT_STREQ(error.reason, c.reason);
+        EXPECT_EQ(t.h_active, 0) << "the timing is left alone";
+    }
+    // The default curve through either function.
+    Tag_Video_Timing on_curve, by_default;
+    ASSERT_TRUE(MakeGtfCurveTiming(1366, 768, 60, &kGtfDefaultCurve, &on_curve, nullptr));
+    ASSERT_TRUE(MakeGtfTiming(1366, 768, 60, &by_default, nullptr));
+    EXPECT_EQ(TimingFields(on_curve), TimingFields(by_default));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The VESA timings against the reference calculator, edid-decode, run as a
-// black box: every progressive DMT mode of its list, and CVT (each blanking)
-// and GTF over a grid of sizes and rates. Every count must equal the
-// reference's and the clock agree to 1 kHz. The reference runs in a pool of
-// child processes.
+// black box: every progressive DMT mode of its list, CVT (each blanking) and
+// GTF (default and other curves) over grids of sizes and rates, and every
+// CTA-861 VIC. Every count must equal the reference's and the clock agree to
+// 1 kHz. The reference runs in a pool of child processes.
 #include <errno.h>
 #include <math.h>
 #include <fcntl.h>
@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "timing/edid.h"
 #include "timing/vesa.h"
 
 extern char **environ;
@@ -263,31 +264,113 @@ TEST_F(VesaOracle, EveryDmtModeBySizeAndRate) {
     }
 }
 
+// The grids: sizes of the common aspect ratios, widths off the character
+// cell, and sizes for the curves of GTF.
+const int32_t kGridAspects = 0;
+const int32_t kGridOddWidths = 1;
+const int32_t kGridCurve = 2;
+
+// Every byte value as a VIC: the progressive formats equal the reference's,
+// the interlaced ones and those it does not know (it prints nothing of them)
+// are refused as such.
+TEST_F(VesaOracle, EveryVic) {
+    std::vector<Job> jobs(256);
+    for (int vic = 0; vic < 256; ++vic)
+        jobs[vic].args = {"--vic", std::to_string(vic)};
+    RunAll(&jobs);
+    int progressive = 0, interlaced = 0;
+    for (int vic = 0; vic < 256; ++vic) {
+        const std::string &output = jobs[vic].output;
+        const Figures theirs = ParseReference(output);
+        const int32_t expected = output.find("VIC") == std::string::npos ? kCtaVicUnknown
+                                 : theirs.interlaced                     ? kCtaVicInterlaced
+                                                                         : kCtaVicProgressive;
+        Tag_Video_Timing t;
+        const int32_t found = GetCtaVicTiming(vic, &t, nullptr);
+        EXPECT_EQ(found, expected) << "VIC " << vic << ": " << output;
+        if (found == kCtaVicProgressive && expected == kCtaVicProgressive) {
+            ++progressive;
+            EXPECT_EQ(Compare(output, Ours(t)), "") << "VIC " << vic;
+            EXPECT_EQ(t.nominal_refresh, llround(theirs.refresh)) << "VIC " << vic;
+        }
+        interlaced += found == kCtaVicInterlaced && expected == kCtaVicInterlaced;
+    }
+    printf("CTA-861: %d progressive and %d interlaced VICs as the reference has them\n",
+           progressive, interlaced);
+}
+
 struct Grid_Case {
     const char *name;
-    int32_t blanking; // -1: GTF
+    int32_t blanking;           // -1: GTF
+    int32_t grid;               // kGrid*
+    const Tag_Gtf_Curve *curve; // GTF on this curve; null: MakeGtfTiming
 };
 
 void PrintTo(const Grid_Case &c, std::ostream *out) {
     *out << c.name;
 }
 
-class VesaOracleGrid : public VesaOracle, public ::testing::WithParamInterface<Grid_Case> {};
+struct Request {
+    int64_t width, height, refresh;
+};
 
-// Widths 320 to 2560 in steps of 32, the aspect ratios 4:3, 16:9, 16:10 and
-// 5:4 where the height comes out whole, rates 50 to 120 Hz in steps of 5.
-TEST_P(VesaOracleGrid, MatchesTheReference) {
-    const Grid_Case &c = GetParam();
-    const int aspects[][2] = {{4, 3}, {16, 9}, {16, 10}, {5, 4}};
-    struct Request {
-        int64_t width, height, refresh;
-    };
+// kGridAspects: widths 320 to 2560 in steps of 32, the aspect ratios 4:3,
+// 16:9, 16:10 and 5:4 where the height comes out whole, rates 50 to 120 Hz in
+// steps of 5. kGridOddWidths: widths that are no multiple of 8 (some of them
+// rounding down to a size of an aspect ratio of their own), three heights,
+// five rates. kGridCurve: widths 640 to 2560 in steps of 320 at 4:3 and 16:9,
+// four rates.
+std::vector<Request> GridRequests(int32_t grid) {
     std::vector<Request> requests;
+    if (grid == kGridOddWidths) {
+        for (int64_t w : {721, 853, 1004, 1283, 1285, 1365, 1366, 1367, 1601, 1924, 2558})
+            for (int64_t h : {768, 960, 1080})
+                for (int64_t r : {50, 60, 75, 85, 120})
+                    requests.push_back({w, h, r});
+        return requests;
+    }
+    if (grid == kGridCurve) {
+        for (int64_t w = 640; w <= 2560; w += 320)
+            for (int64_t h : {w * 3 / 4, w * 9 / 16})
+                for (int64_t r : {60, 75, 85, 100})
+                    requests.push_back({w, h, r});
+        return requests;
+    }
+    const int aspects[][2] = {{4, 3}, {16, 9}, {16, 10}, {5, 4}};
     for (int64_t w = 320; w <= 2560; w += 32)
         for (const auto &a : aspects)
             if (w * a[1] % a[0] == 0)
                 for (int64_t r = 50; r <= 120; r += 5)
                     requests.push_back({w, w * a[1] / a[0], r});
+    return requests;
+}
+
+// The reference's argument for a curve: "C=40.5,M=3600,K=128,J=35".
+std::string CurveArgument(const Tag_Gtf_Curve &c) {
+    auto half = [](int32_t doubled) {
+        return std::to_string(doubled / 2) + (doubled % 2 != 0 ? ".5" : "");
+    };
+    return ",C=" + half(c.c2) + ",M=" + std::to_string(c.m) + ",K=" + std::to_string(c.k) +
+           ",J=" + half(c.j2);
+}
+
+// A timing the reference gives with a negative porch or a sync below 1.
+bool OutOfShape(const std::string &reference_output) {
+    const Figures f = ParseReference(reference_output);
+    for (int i : {0, 2, 5, 7})
+        if (f.counts[i] < 0)
+            return true;
+    return f.counts[1] < 1 || f.counts[6] < 1;
+}
+
+class VesaOracleGrid : public VesaOracle, public ::testing::WithParamInterface<Grid_Case> {};
+
+// Each request of the grid, ours against the reference. On a curve of its
+// own GTF refuses what has a negative porch: the reference must give such a
+// porch there.
+TEST_P(VesaOracleGrid, MatchesTheReference) {
+    const Grid_Case &c = GetParam();
+    const std::vector<Request> requests = GridRequests(c.grid);
     std::vector<Job> jobs(requests.size());
     for (size_t i = 0; i < requests.size(); ++i) {
         const Request &q = requests[i];
@@ -295,32 +378,57 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
                                ",fps=" + std::to_string(q.refresh);
         if (c.blanking >= 0)
             argument += ",rb=" + std::to_string(c.blanking);
+        if (c.curve != nullptr)
+            argument += CurveArgument(*c.curve);
         jobs[i].args = {c.blanking >= 0 ? "--cvt" : "--gtf", argument};
     }
     RunAll(&jobs);
-    int mismatches = 0;
+    int mismatches = 0, refused = 0;
     for (size_t i = 0; i < requests.size(); ++i) {
         const Request &q = requests[i];
         Tag_Video_Timing t;
         Tag_Timing_Error error;
         bool made = c.blanking >= 0
                         ? MakeCvtTiming(q.width, q.height, q.refresh, c.blanking, &t, &error)
+                    : c.curve != nullptr
+                        ? MakeGtfCurveTiming(q.width, q.height, q.refresh, c.curve, &t, &error)
                         : MakeGtfTiming(q.width, q.height, q.refresh, &t, &error);
         std::string difference = made ? Compare(jobs[i].output, Ours(t)) : error.reason;
-        if (difference.empty() && t.nominal_refresh != q.refresh)
+        if (!made && c.curve != nullptr && OutOfShape(jobs[i].output)) {
+            difference.clear();
+            ++refused;
+        }
+        if (difference.empty() && made && t.nominal_refresh != q.refresh)
             difference = "nominal refresh " + std::to_string(t.nominal_refresh);
         if (!difference.empty() && ++mismatches <= 10)
             ADD_FAILURE() << c.name << " " << q.width << "x" << q.height << " at " << q.refresh
                           << " Hz: " << difference;
     }
     EXPECT_EQ(mismatches, 0) << "of " << requests.size() << " " << c.name << " timings";
-    printf("%s: %zu timings compared with the reference\n", c.name, requests.size());
+    printf("%s: %zu timings compared with the reference (%d refused with it out of shape)\n",
+           c.name, requests.size(), refused);
 }
+
+// Three curves: a monitor's (Iiyama HM903D, whose little blanking leaves
+// negative porches at low line rates), one with halves, one of wide blanking.
+const Tag_Gtf_Curve kIiyamaCurve = {80, 3600, 128, 70};
+const Tag_Gtf_Curve kHalvesCurve = {81, 1200, 100, 41};
+const Tag_Gtf_Curve kWideCurve = {120, 1000, 200, 60};
 
 INSTANTIATE_TEST_SUITE_P(
     Formulas, VesaOracleGrid,
-    ::testing::Values(Grid_Case{"CVT", kCvtBlankingCrt}, Grid_Case{"CVT_RB", kCvtReducedBlankingV1},
-                      Grid_Case{"CVT_RBv2", kCvtReducedBlankingV2}, Grid_Case{"GTF", -1}),
+    ::testing::Values(Grid_Case{"CVT", kCvtBlankingCrt, kGridAspects, nullptr},
+                      Grid_Case{"CVT_RB", kCvtReducedBlankingV1, kGridAspects, nullptr},
+                      Grid_Case{"CVT_RBv2", kCvtReducedBlankingV2, kGridAspects, nullptr},
+                      Grid_Case{"GTF", -1, kGridAspects, nullptr},
+                      Grid_Case{"CVT_OddWidths", kCvtBlankingCrt, kGridOddWidths, nullptr},
+                      Grid_Case{"CVT_RB_OddWidths", kCvtReducedBlankingV1, kGridOddWidths, nullptr},
+                      Grid_Case{"CVT_RBv2_OddWidths", kCvtReducedBlankingV2, kGridOddWidths,
+                                nullptr},
+                      Grid_Case{"GTF_OddWidths", -1, kGridOddWidths, nullptr},
+                      Grid_Case{"GTF_Iiyama", -1, kGridCurve, &kIiyamaCurve},
+                      Grid_Case{"GTF_Halves", -1, kGridCurve, &kHalvesCurve},
+                      Grid_Case{"GTF_Wide", -1, kGridCurve, &kWideCurve}),
     [](const ::testing::TestParamInfo<Grid_Case> &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -120,7 +120,6 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
 // Checks
 // ---------------------------------------------------------------------------
 
-const uint8_t kHeader[8] = {0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00};
 const size_t kExtensionCountByte = 126;
 const size_t kChecksumByte = 127;
 const uint8_t kTagCta = 0x02;
@@ -158,7 +157,9 @@ Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, int32_t code, int64_t bl
     return reason;
 }
 
-bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) {
+// The bytes as blocks; *blocks receives the number the base block announces
+// (and the bytes hold), which may be fewer than the bytes' blocks.
+bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timing_Error *error) {
     if (size == 0) {
         Tag_Text_Sink reason = StartReason(error, kTimingErrorEdid);
         AppendText(&reason, "the EDID is empty: it has no bytes (an EDID is one or more blocks of "
@@ -175,8 +176,8 @@ bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) 
         AppendText(&reason, " bytes are not whole blocks)");
         return false;
     }
-    for (size_t i = 0; i < sizeof kHeader; ++i) {
-        if (bytes[i] == kHeader[i])
+    for (size_t i = 0; i < sizeof kEdidHeader; ++i) {
+        if (bytes[i] == kEdidHeader[i])
             continue;
         Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
         AppendText(&reason, ": header byte ");
@@ -184,31 +185,24 @@ bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) 
         AppendText(&reason, " is ");
         AppendHex(&reason, bytes[i], 2);
         AppendText(&reason, ", should be ");
-        AppendHex(&reason, kHeader[i], 2);
+        AppendHex(&reason, kEdidHeader[i], 2);
         AppendText(&reason, " (an EDID starts 00 ff ff ff ff ff ff 00)");
         return false;
     }
-    const int64_t blocks = static_cast<int64_t>(size / kEdidBlockSize);
+    const int64_t present = static_cast<int64_t>(size / kEdidBlockSize);
     const int64_t named = bytes[kExtensionCountByte];
-    if (blocks != named + 1) {
+    if (present < named + 1) {
         Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
         AppendText(&reason, " names ");
         AppendInteger(&reason, named);
         AppendText(&reason, named == 1 ? " extension block (byte 126), but "
                                        : " extension blocks "
                                          "(byte 126), but ");
-        if (blocks < named + 1) {
-            AppendText(&reason, "the EDID ends after block ");
-            AppendInteger(&reason, blocks - 1);
-        } else {
-            AppendText(&reason, "the EDID goes on to block ");
-            AppendInteger(&reason, blocks - 1);
-            AppendText(&reason, " (byte offset ");
-            AppendInteger(&reason, (named + 1) * static_cast<int64_t>(kEdidBlockSize));
-            AppendText(&reason, " on is beyond them)");
-        }
+        AppendText(&reason, "the EDID ends after block ");
+        AppendInteger(&reason, present - 1);
         return false;
     }
+    *blocks = static_cast<int32_t>(named + 1);
     return true;
 }
 
@@ -237,44 +231,89 @@ int32_t FindBadChecksum(const uint8_t *bytes, int32_t blocks, int32_t *bad) {
 
 struct Tag_Decoder {
     Tag_Edid *edid;
-    bool reduced_cvt; // EDID 1.4 standard timings outside DMT by CVT reduced blanking
 };
 
-void Skip(Tag_Decoder *d, int32_t kind) {
-    ++d->edid->skipped[kind];
-}
-
-void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int32_t method,
-             int32_t block, int32_t index, int32_t dmt_id) {
-    Tag_Edid *edid = d->edid;
-    if (!CheckTimingShape(&timing, nullptr))
-        return Skip(d, kEdidSkipShape);
-    for (int32_t i = 0; i < edid->mode_count; ++i) {
-        if (SameTimingNumbers(&edid->modes[i].timing, &timing)) {
-            ++edid->duplicate_count;
-            return;
-        }
-    }
-    if (edid->mode_count >= kEdidModeMax)
-        return Skip(d, kEdidSkipRoom);
-    Tag_Edid_Mode &mode = edid->modes[edid->mode_count++];
-    mode.timing = timing;
+// A mode's origin, its numbers yet to come.
+Tag_Edid_Mode Origin(int32_t source, int32_t block, int32_t index) {
+    Tag_Edid_Mode mode = Tag_Edid_Mode();
     mode.source = source;
-    mode.method = method;
     mode.block = block;
     mode.index = index;
+    return mode;
+}
+
+void Skip(Tag_Decoder *d, int32_t kind, const Tag_Edid_Mode &mode, int32_t kept = -1) {
+    Tag_Edid *edid = d->edid;
+    ++edid->skipped[kind];
+    if (edid->skip_count < kEdidSkipListMax)
+        edid->skips[edid->skip_count++] = Tag_Edid_Skip{kind, mode, kept};
+}
+
+bool SameId(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
+    return a.h_active == b.h_active && a.v_active == b.v_active &&
+           a.nominal_refresh == b.nominal_refresh;
+}
+
+// A DTD that is a listed mode as closely as its 10 kHz clock units state it:
+// every number the same but the clock, which is the listed one rounded.
+bool RoundedTwin(const Tag_Edid_Mode &dtd, const Tag_Edid_Mode &listed) {
+    if (dtd.source != kEdidSourceDetailed || listed.source == kEdidSourceDetailed)
+        return false;
+    Tag_Video_Timing rounded = listed.timing;
+    rounded.clock_hz = GetDetailedClock(listed.timing.clock_hz);
+    return SameTimingNumbers(&rounded, &dtd.timing);
+}
+
+void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
+    Tag_Edid *edid = d->edid;
+    if (!CheckTimingShape(&mode.timing, nullptr))
+        return Skip(d, kEdidSkipShape, mode);
+    for (int32_t i = 0; i < edid->mode_count; ++i) {
+        Tag_Edid_Mode &kept = edid->modes[i];
+        if (!SameTimingNumbers(&kept.timing, &mode.timing))
+            continue;
+        ++edid->duplicate_count;
+        if (kept.source == kEdidSourceDetailed && mode.source != kEdidSourceDetailed)
+            ++edid->folded[mode.source];
+        kept.preferred = kept.preferred || mode.preferred;
+        return;
+    }
+    for (int32_t i = 0; i < edid->mode_count; ++i) {
+        Tag_Edid_Mode &kept = edid->modes[i];
+        if (!SameId(kept.timing, mode.timing))
+            continue;
+        const bool exact = RoundedTwin(kept, mode);
+        if (!exact && (!mode.preferred || kept.preferred))
+            return Skip(d, kEdidSkipSameId, mode, i);
+        const Tag_Edid_Mode replaced = kept;
+        kept = mode;
+        kept.preferred = mode.preferred || replaced.preferred;
+        return Skip(d, kEdidSkipSameId, replaced, i);
+    }
+    if (edid->mode_count >= kEdidModeMax)
+        return Skip(d, kEdidSkipRoom, mode);
+    edid->modes[edid->mode_count++] = mode;
+}
+
+void AddTiming(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int32_t method,
+               int32_t block, int32_t index, int32_t dmt_id) {
+    Tag_Edid_Mode mode = Origin(source, block, index);
+    mode.timing = timing;
+    mode.method = method;
     mode.dmt_id = dmt_id;
+    AddMode(d, mode);
 }
 
 // A detailed timing descriptor (its clock is not 0).
 void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index) {
     const uint8_t flags = p[17];
+    const Tag_Edid_Mode origin = Origin(kEdidSourceDetailed, block, index);
     if (flags & 0x80)
-        return Skip(d, kEdidSkipInterlaced);
+        return Skip(d, kEdidSkipInterlaced, origin);
     if (flags & 0x60)
-        return Skip(d, kEdidSkipStereo);
+        return Skip(d, kEdidSkipStereo, origin);
     if ((flags & 0x18) != 0x18)
-        return Skip(d, kEdidSkipComposite);
+        return Skip(d, kEdidSkipComposite, origin);
     const int64_t h_active = p[2] | (p[4] & 0xf0) << 4;
     const int64_t h_blank = p[3] | (p[4] & 0x0f) << 8;
     const int64_t v_active = p[5] | (p[7] & 0xf0) << 4;
@@ -285,7 +324,8 @@ void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index)
     const int64_t v_sync = (p[10] & 0x0f) | (p[11] & 0x03) << 4;
     const int64_t h_border = p[15];
     const int64_t v_border = p[16];
-    Tag_Video_Timing t = Tag_Video_Timing();
+    Tag_Edid_Mode mode = origin;
+    Tag_Video_Timing &t = mode.timing;
     t.clock_hz = (p[0] | p[1] << 8) * INT64_C(10000);
     t.h_active = h_active;
     t.h_front_porch = h_offset + h_border;
@@ -297,8 +337,10 @@ void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index)
     t.v_back_porch = v_blank - v_offset - v_sync - v_border;
     t.h_sync_positive = (flags & 0x02) != 0;
     t.v_sync_positive = (flags & 0x04) != 0;
-    t.nominal_refresh = static_cast<int64_t>(floor(GetTimingRefresh(&t) + 0.5));
-    AddMode(d, t, kEdidSourceDetailed, kEdidMethodDetailed, block, index, 0);
+    t.nominal_refresh = GetNearestWholeRefresh(&t);
+    mode.method = kEdidMethodDetailed;
+    mode.preferred = block == 0 && index == 1;
+    AddMode(d, mode);
 }
 
 // The DTDs of a CTA-861 extension block: from the offset in byte 2 to the
@@ -341,8 +383,7 @@ struct Tag_Established {
 
 // By bit: byte 35 bits 7 .. 0, byte 36 bits 7 .. 0, byte 37 bit 7. DMT 0x0f
 // is 1024x768 at 87 Hz interlaced.
-const int32_t kEstablishedCount = 17;
-const Tag_Established established[kEstablishedCount] = {
+const Tag_Established established[kEdidEstablishedBits] = {
     {0, &kIbm720x400At70, "IBM"},     {0, &kIbm720x400At88, "IBM"},      {0x04, nullptr, nullptr},
     {0, &kApple640x480At67, "Apple"}, {0x05, nullptr, nullptr},          {0x06, nullptr, nullptr},
     {0x08, nullptr, nullptr},         {0x09, nullptr, nullptr},          {0x0a, nullptr, nullptr},
@@ -352,70 +393,146 @@ const Tag_Established established[kEstablishedCount] = {
 };
 const int32_t kManufacturerBit = 16;
 
+// The DMT mode of an id as a mode of the EDID (established timings III).
+void AddDmt(Tag_Decoder *d, int32_t dmt_id, int32_t source, int32_t block, int32_t index) {
+    const Tag_Dmt_Mode *mode = FindDmtModeById(dmt_id, nullptr);
+    if (mode == nullptr) // the list leaves out only the interlaced mode
+        return Skip(d, kEdidSkipInterlaced, Origin(source, block, index));
+    Tag_Video_Timing t;
+    GetDmtModeTiming(mode, &t);
+    AddTiming(d, t, source, kEdidMethodDmt, block, index, mode->id);
+}
+
 void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
-    for (int32_t bit = 0; bit < kEstablishedCount; ++bit) {
+    for (int32_t bit = 0; bit < kEdidEstablishedBits; ++bit) {
         if ((base[35 + bit / 8] & (0x80 >> bit % 8)) == 0)
             continue;
-        const Tag_Established &e = established[bit];
-        if (e.published != nullptr) {
-            AddMode(d, *e.published, kEdidSourceEstablished, kEdidMethodPublished, 0, bit, 0);
-            continue;
+        Tag_Edid_Mode mode;
+        if (DecodeEstablishedBit(bit, &mode) == kCodeMade)
+            AddMode(d, mode);
+        else
+            Skip(d, kEdidSkipInterlaced, mode);
+    }
+}
+
+// The established timings III, by bit from byte 6 bit 7: the DMT ids of the
+// published list.
+const int32_t kEstablished3Count = 44;
+const uint8_t established3[kEstablished3Count] = {
+    0x01, 0x02, 0x03, 0x07, 0x0e, 0x0c, 0x13, 0x15, // 640x350@85 .. 1152x864@75
+    0x16, 0x17, 0x18, 0x19, 0x20, 0x21, 0x23, 0x25, // 1280x768@60 RB .. 1280x1024@85
+    0x27, 0x2e, 0x2f, 0x30, 0x31, 0x29, 0x2a, 0x2b, // 1360x768@60 .. 1400x1050@75
+    0x2c, 0x39, 0x3a, 0x3b, 0x3c, 0x33, 0x34, 0x35, // 1400x1050@85 .. 1600x1200@70
+    0x36, 0x37, 0x3e, 0x3f, 0x41, 0x42, 0x44, 0x45, // 1600x1200@75 .. 1920x1200@60
+    0x46, 0x47, 0x49, 0x4a,                         // 1920x1200@75 .. 1920x1440@75
+};
+const uint8_t kEstablished3Revision = 0x0a;
+
+void AddEstablished3(Tag_Decoder *d, const uint8_t *p) {
+    if (p[5] != kEstablished3Revision) {
+        d->edid->notes |= kEdidNoteEstablished3Revision;
+        return;
+    }
+    for (int32_t bit = 0; bit < kEstablished3Count; ++bit)
+        if (p[6 + bit / 8] & (0x80 >> bit % 8))
+            AddDmt(d, established3[bit], kEdidSourceEstablished3, 0, bit);
+}
+
+// The CVT 3-byte codes of a descriptor; *index counts them through the block.
+const uint8_t kCvtCodeVersion = 0x01;
+void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
+    if (p[5] != kCvtCodeVersion) {
+        d->edid->notes |= kEdidNoteCvtVersion;
+        return;
+    }
+    static const int64_t aspects[4][2] = {{4, 3}, {16, 9}, {16, 10}, {15, 9}};
+    static const int64_t preferred_rates[4] = {50, 60, 75, 85};
+    // Byte 2 bits 4 .. 0: the rate and blanking each declares.
+    static const struct {
+        int64_t rate;
+        bool reduced;
+    } rates[5] = {{50, false}, {60, false}, {75, false}, {85, false}, {60, true}};
+    for (int32_t k = 0; k < 4; ++k) {
+        const uint8_t *code = p + 6 + 3 * k;
+        ++*index;
+        if (code[0] == 0 && code[1] == 0 && code[2] == 0)
+            continue; // unused
+        if ((code[1] & 0x03) != 0 || (code[2] & 0x80) != 0)
+            d->edid->notes |= kEdidNoteCvtReservedBits;
+        const int64_t lines = ((code[1] >> 4) * 256 + code[0] + 1) * 2;
+        const int64_t *aspect = aspects[(code[1] >> 2) & 3];
+        const int64_t width = lines * aspect[0] / aspect[1] / 8 * 8;
+        const int64_t preferred = preferred_rates[(code[2] >> 5) & 3];
+        for (int32_t r = 0; r < 5; ++r) {
+            if ((code[2] & (0x10 >> r)) == 0)
+                continue;
+            Tag_Edid_Mode mode = Origin(kEdidSourceCvtCode, 0, *index);
+            mode.method = rates[r].reduced ? kEdidMethodCvtReduced : kEdidMethodCvt;
+            mode.preferred = rates[r].rate == preferred &&
+                             (rates[r].reduced || rates[r].rate != 60 || (code[2] & 0x01) == 0);
+            if (!MakeCvtTiming(width, lines, rates[r].rate,
+                               rates[r].reduced ? kCvtReducedBlankingV1 : kCvtBlankingCrt,
+                               &mode.timing, nullptr)) {
+                Skip(d, kEdidSkipFormula, mode);
+                continue;
+            }
+            AddMode(d, mode);
         }
-        const Tag_Dmt_Mode *mode = FindDmtModeById(e.dmt_id, nullptr);
-        if (mode == nullptr) {
-            Skip(d, kEdidSkipInterlaced); // the list leaves out only the interlaced mode
-            continue;
-        }
-        Tag_Video_Timing t;
-        GetDmtModeTiming(mode, &t);
-        AddMode(d, t, kEdidSourceEstablished, kEdidMethodDmt, 0, bit, mode->id);
     }
 }
 
 // One standard timing code.
 void AddStandard(Tag_Decoder *d, uint8_t first, uint8_t second, int32_t block, int32_t index) {
-    if (first == 0x00 || (first == 0x01 && second == 0x01))
-        return; // unused
-    const Tag_Edid &edid = *d->edid;
-    const int64_t width = (first + 31) * 8;
-    static const int64_t aspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
-    const int32_t aspect = second >> 6;
-    const int64_t height =
-        aspect == 0 && edid.revision < 3 ? width : width * aspects[aspect][1] / aspects[aspect][0];
-    const int64_t refresh = (second & 0x3f) + 60;
-    Tag_Video_Timing t;
-    const Tag_Dmt_Mode *mode = FindDmtMode(width, height, refresh, nullptr);
-    if (mode != nullptr) {
-        GetDmtModeTiming(mode, &t);
-        return AddMode(d, t, kEdidSourceStandard, kEdidMethodDmt, block, index, mode->id);
+    Tag_Edid_Mode mode;
+    const int32_t found =
+        DecodeStandardCode(first, second, d->edid->revision, &d->edid->range, &mode);
+    mode.block = block;
+    mode.index = index;
+    if (found == kCodeMade)
+        AddMode(d, mode);
+    else if (found != kCodeUnused)
+        Skip(d, found, mode);
+}
+
+// The short video descriptors of a CTA-861 block's video data blocks.
+void AddCtaVideo(Tag_Decoder *d, const uint8_t *block, int32_t block_index) {
+    const uint8_t kTagVideo = 2;
+    if (block[1] < 3 || block[2] < 4)
+        return; // no data blocks before revision 3, nor without room for them
+    const size_t end = block[2] < kChecksumByte ? block[2] : kChecksumByte;
+    int32_t index = 0;
+    for (size_t at = 4; at < end;) {
+        const size_t length = block[at] & 0x1f;
+        if (at + 1 + length > end) {
+            d->edid->notes |= kEdidNoteDataBlockOverrun;
+            return;
+        }
+        for (size_t i = 0; (block[at] >> 5) == kTagVideo && i < length; ++i) {
+            const uint8_t svd = block[at + 1 + i];
+            Tag_Edid_Mode mode = Origin(kEdidSourceVideo, block_index, ++index);
+            mode.method = kEdidMethodCta;
+            mode.vic = svd >= 129 && svd <= 192 ? svd - 128 : svd;
+            mode.preferred = svd >= 129 && svd <= 192;
+            const int32_t found = GetCtaVicTiming(mode.vic, &mode.timing, nullptr);
+            if (found == kCtaVicProgressive)
+                AddMode(d, mode);
+            else
+                Skip(d, found == kCtaVicInterlaced ? kEdidSkipInterlaced : kEdidSkipUnknownCode,
+                     mode);
+        }
+        at += 1 + length;
     }
-    int32_t method;
-    bool made;
-    if (edid.revision >= 4) {
-        method = d->reduced_cvt ? kEdidMethodCvtReduced : kEdidMethodCvt;
-        made = MakeCvtTiming(width, height, refresh,
-                             d->reduced_cvt ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &t, nullptr);
-    } else if (edid.range.present && edid.range.support == kEdidRangeSecondaryGtf) {
-        return Skip(d, kEdidSkipFormula);
-    } else {
-        method = kEdidMethodGtf;
-        made = MakeGtfTiming(width, height, refresh, &t, nullptr);
-    }
-    if (!made)
-        return Skip(d, kEdidSkipFormula);
-    AddMode(d, t, kEdidSourceStandard, method, block, index, 0);
 }
 
 // ---------------------------------------------------------------------------
 // Descriptors
 // ---------------------------------------------------------------------------
 
-const size_t kDescriptorStart = 54;
-const size_t kDescriptorSize = 18;
-const int32_t kDescriptorCount = 4;
 const uint8_t kTagName = 0xfc;
 const uint8_t kTagRange = 0xfd;
 const uint8_t kTagStandard = 0xfa;
+const uint8_t kTagEstablished3 = 0xf7;
+const uint8_t kTagCvtCodes = 0xf8;
 
 bool IsDisplayDescriptor(const uint8_t *p) {
     return p[0] == 0 && p[1] == 0;
@@ -423,7 +540,7 @@ bool IsDisplayDescriptor(const uint8_t *p) {
 
 void ReadName(const uint8_t *p, Tag_Edid *edid) {
     size_t length = 0;
-    for (size_t i = 5; i < kDescriptorSize && p[i] != 0x0a && p[i] != 0x00; ++i) {
+    for (size_t i = 5; i < kEdidDescriptorSize && p[i] != 0x0a && p[i] != 0x00; ++i) {
         const uint8_t c = p[i];
         edid->name[length++] = c >= 0x20 && c <= 0x7e ? static_cast<char>(c) : '?';
     }
@@ -447,6 +564,10 @@ void ReadRange(const uint8_t *p, Tag_Edid *edid) {
     r.h_max_khz = p[8] + h_max_extra;
     r.support = p[10];
     r.max_clock_khz = p[9] * 10000;
+    if (r.support == kEdidRangeSecondaryGtf) {
+        r.gtf_start_khz = p[12] * 2;
+        r.gtf_curve = Tag_Gtf_Curve{p[13], p[14] | p[15] << 8, p[16], p[17]};
+    }
     if (r.support == kEdidRangeCvt) {
         r.max_clock_khz -= (p[12] >> 2) * 250;
         r.cvt_standard = (p[15] & 0x08) != 0;
@@ -483,8 +604,8 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
     // The descriptors that tell how to read the rest: the name and the range
     // limits, the first of each.
     bool seen_name = false;
-    for (int32_t i = 0; i < kDescriptorCount; ++i) {
-        const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
+    for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+        const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
         if (!IsDisplayDescriptor(p))
             continue;
         if (p[3] == kTagName && !seen_name) {
@@ -499,12 +620,17 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
     Tag_Decoder d;
     d.edid = edid;
-    d.reduced_cvt = edid->range.present && edid->range.support == kEdidRangeCvt &&
-                    edid->range.cvt_reduced && !edid->range.cvt_standard;
+    const auto descriptors = [&](uint8_t tag, auto read) {
+        for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+            const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
+            if (IsDisplayDescriptor(p) && p[3] == tag)
+                read(p);
+        }
+    };
 
     int32_t dtd = 0;
-    for (int32_t i = 0; i < kDescriptorCount; ++i) {
-        const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
+    for (int32_t i = 0; i < kEdidDescriptorCount; ++i) {
+        const uint8_t *p = base + kEdidDescriptorStart + i * kEdidDescriptorSize;
         if (!IsDisplayDescriptor(p))
             AddDetailed(&d, p, 0, ++dtd);
     }
@@ -517,16 +643,80 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
     int32_t index = 0;
     for (int32_t i = 0; i < 8; ++i)
         AddStandard(&d, base[38 + 2 * i], base[39 + 2 * i], 0, ++index);
-    for (int32_t i = 0; i < kDescriptorCount; ++i) {
-        const uint8_t *p = base + kDescriptorStart + i * kDescriptorSize;
-        if (!IsDisplayDescriptor(p) || p[3] != kTagStandard)
-            continue;
+    descriptors(kTagStandard, [&](const uint8_t *p) {
         for (int32_t k = 0; k < 6; ++k)
             AddStandard(&d, p[5 + 2 * k], p[6 + 2 * k], 0, ++index);
+    });
+    descriptors(kTagEstablished3, [&](const uint8_t *p) { AddEstablished3(&d, p); });
+    int32_t code = 0;
+    descriptors(kTagCvtCodes, [&](const uint8_t *p) { AddCvtCodes(&d, p, &code); });
+    for (int32_t b = 1; b < blocks; ++b) {
+        const uint8_t *block = bytes + static_cast<size_t>(b) * kEdidBlockSize;
+        if (block[0] == kTagCta)
+            AddCtaVideo(&d, block, b);
     }
 }
 
 } // namespace
+
+const int64_t kStandardAspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
+
+int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode) {
+    *mode = Origin(kEdidSourceEstablished, 0, bit);
+    const Tag_Established &e = established[bit];
+    if (e.published != nullptr) {
+        mode->timing = *e.published;
+        mode->method = kEdidMethodPublished;
+        return kCodeMade;
+    }
+    const Tag_Dmt_Mode *dmt = FindDmtModeById(e.dmt_id, nullptr);
+    if (dmt == nullptr) // the list leaves out only the interlaced mode
+        return kEdidSkipInterlaced;
+    GetDmtModeTiming(dmt, &mode->timing);
+    mode->method = kEdidMethodDmt;
+    mode->dmt_id = dmt->id;
+    return kCodeMade;
+}
+
+int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode) {
+    *mode = Origin(kEdidSourceStandard, 0, 0);
+    if (first == 0x00 || (first == 0x01 && second == 0x01))
+        return kCodeUnused;
+    const int64_t width = (first + 31) * 8;
+    const int32_t aspect = second >> 6;
+    const int64_t height = aspect == 0 && revision < 3
+                               ? width
+                               : width * kStandardAspects[aspect][1] / kStandardAspects[aspect][0];
+    const int64_t refresh = (second & 0x3f) + 60;
+    const Tag_Dmt_Mode *dmt = FindDmtMode(width, height, refresh, nullptr);
+    if (dmt != nullptr) {
+        GetDmtModeTiming(dmt, &mode->timing);
+        mode->method = kEdidMethodDmt;
+        mode->dmt_id = dmt->id;
+        return kCodeMade;
+    }
+    if (revision >= 4 && range->present && range->support == kEdidRangeCvt) {
+        const bool reduced = range->cvt_reduced && !range->cvt_standard;
+        mode->method = reduced ? kEdidMethodCvtReduced : kEdidMethodCvt;
+        return MakeCvtTiming(width, height, refresh,
+                             reduced ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &mode->timing,
+                             nullptr)
+                   ? kCodeMade
+                   : kEdidSkipFormula;
+    }
+    mode->method = kEdidMethodGtf;
+    if (!MakeGtfTiming(width, height, refresh, &mode->timing, nullptr))
+        return kEdidSkipFormula;
+    // The line rate, refresh * total lines, is the same on either curve.
+    if (range->present && range->support == kEdidRangeSecondaryGtf &&
+        refresh * GetTimingVTotal(&mode->timing) >= int64_t{range->gtf_start_khz} * 1000) {
+        mode->method = kEdidMethodGtfSecondary;
+        if (!MakeGtfCurveTiming(width, height, refresh, &range->gtf_curve, &mode->timing, nullptr))
+            return kEdidSkipShape;
+    }
+    return kCodeMade;
+}
 
 bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size_t capacity,
                    size_t *count, Tag_Timing_Error *error) {
@@ -547,9 +737,9 @@ bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size
 
 bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
                 Tag_Timing_Error *error) {
-    if (!CheckStructure(bytes, size, error))
+    int32_t blocks = 0; // at most 256
+    if (!CheckStructure(bytes, size, &blocks, error))
         return false;
-    const int32_t blocks = static_cast<int32_t>(size / kEdidBlockSize); // at most 256
     int32_t bad = 0;
     const int32_t first_bad = FindBadChecksum(bytes, blocks, &bad);
     if (first_bad >= 0 && !force) {
@@ -573,8 +763,16 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
     }
     memset(edid, 0, sizeof *edid);
     edid->bad_checksum_count = bad;
+    edid->trailing_blocks = static_cast<int32_t>(size / kEdidBlockSize) - blocks;
+    if (edid->trailing_blocks > 0)
+        edid->notes |= kEdidNoteTrailingBlocks;
     Decode(bytes, blocks, edid);
     return true;
+}
+
+int64_t GetDetailedClock(int64_t clock_hz) {
+    const int64_t unit = 10000;
+    return clock_hz >= 0 ? (clock_hz + unit / 2) / unit * unit : clock_hz;
 }
 
 bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
@@ -596,7 +794,7 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
             AppendHex(&sink, static_cast<uint64_t>(mode->dmt_id), 2);
             break;
         case kEdidMethodPublished:
-            AppendText(&sink, mode->index >= 0 && mode->index < kEstablishedCount &&
+            AppendText(&sink, mode->index >= 0 && mode->index < kEdidEstablishedBits &&
                                       established[mode->index].origin != nullptr
                                   ? established[mode->index].origin
                                   : "published");
@@ -609,6 +807,13 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
             break;
         case kEdidMethodCvtReduced:
             AppendText(&sink, "CVT reduced blanking");
+            break;
+        case kEdidMethodGtfSecondary:
+            AppendText(&sink, "GTF secondary curve");
+            break;
+        case kEdidMethodCta:
+            AppendText(&sink, "CTA-861 VIC ");
+            AppendInteger(&sink, mode->vic);
             break;
         default:
             AppendText(&sink, "?");
@@ -630,8 +835,15 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
         size_and_rate();
         how();
         break;
+    case kEdidSourceEstablished3:
+        AppendText(&sink, "established timing III ");
+        size_and_rate();
+        how();
+        break;
     default:
-        AppendText(&sink, "standard timing ");
+        AppendText(&sink, mode->source == kEdidSourceStandard  ? "standard timing "
+                          : mode->source == kEdidSourceCvtCode ? "CVT code "
+                                                               : "video descriptor ");
         AppendInteger(&sink, mode->index);
         AppendText(&sink, " of block ");
         AppendInteger(&sink, mode->block);
@@ -662,7 +874,24 @@ const char *DescribeEdidSkip(int32_t kind) {
         return "no formula";
     case kEdidSkipRoom:
         return "no room";
+    case kEdidSkipSameId:
+        return "same resolution id as a mode kept";
+    case kEdidSkipUnknownCode:
+        return "unknown code";
     default:
         return "";
     }
+}
+
+const char *DescribeEdidNote(int32_t bit) {
+    static const char *const notes[kEdidNoteKinds] = {
+        "the dump goes on after the blocks the base block announces: decoded as far as "
+        "announced",
+        "a CTA-861 data block runs past the data area of its block: the data blocks from it on "
+        "were passed over",
+        "an established timings III descriptor of a revision other than 10 was passed over",
+        "a CVT 3-byte code descriptor of a version other than 1 was passed over",
+        "a CVT 3-byte code has reserved bits set: it was decoded all the same",
+    };
+    return bit >= 0 && bit < kEdidNoteKinds ? notes[bit] : "";
 }

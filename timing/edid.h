@@ -12,6 +12,7 @@
 #include <stdint.h>
 
 #include "timing/timing.h"
+#include "timing/vesa.h"
 
 // An EDID is one or more blocks of 128 bytes: the base block, then as many
 // extension blocks as its byte 126 names (at most 255).
@@ -53,9 +54,13 @@ bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size
 // ---------------------------------------------------------------------------
 
 // Where a mode came from.
-const int32_t kEdidSourceDetailed = 0;    // a detailed timing descriptor (DTD)
-const int32_t kEdidSourceEstablished = 1; // established timings I and II, and byte 37 bit 7
-const int32_t kEdidSourceStandard = 2;    // a standard timing (2-byte code)
+const int32_t kEdidSourceDetailed = 0;     // a detailed timing descriptor (DTD)
+const int32_t kEdidSourceEstablished = 1;  // established timings I and II, and byte 37 bit 7
+const int32_t kEdidSourceStandard = 2;     // a standard timing (2-byte code)
+const int32_t kEdidSourceEstablished3 = 3; // the established timings III descriptor (0xF7)
+const int32_t kEdidSourceCvtCode = 4;      // a CVT 3-byte code (descriptor 0xF8)
+const int32_t kEdidSourceVideo = 5;        // a short video descriptor of a CTA-861 video data block
+const int32_t kEdidSourceKinds = 6;
 
 // How its numbers were had.
 const int32_t kEdidMethodDetailed = 0;   // read from the descriptor
@@ -64,10 +69,12 @@ const int32_t kEdidMethodPublished = 2;  // an established timing outside DMT: i
 const int32_t kEdidMethodGtf = 3;        // GTF, default curve
 const int32_t kEdidMethodCvt = 4;        // CVT, CRT blanking
 const int32_t kEdidMethodCvtReduced = 5; // CVT, reduced blanking v1
+const int32_t kEdidMethodGtfSecondary = 6; // GTF on the range limits' secondary curve
+const int32_t kEdidMethodCta = 7;          // the CTA-861 video format of the VIC, vic
 
-// One mode. The timing's nominal refresh is, for a DTD, its computed refresh
-// rounded to the nearest whole Hz (halves up); for established and standard
-// timings, the rate they are named by (640x480 at 72.809 Hz is 72).
+// One mode. The timing's nominal refresh is, for a DTD and a CTA-861 video
+// format, its computed refresh rounded to the nearest whole Hz (halves up);
+// for the others, the rate they are named by (640x480 at 72.809 Hz is 72).
 struct Tag_Edid_Mode {
     Tag_Video_Timing timing;
     int32_t source; // kEdidSource*
@@ -76,24 +83,45 @@ struct Tag_Edid_Mode {
     // DTD: its number among the DTDs of its block, from 1. Established: the
     // bit, from 0 (byte 35 bit 7) to 16 (byte 37 bit 7). Standard: from 1 to
     // 8 in the base block's list, then on from 9 through the standard timing
-    // descriptors (0xFA), six each, in block order.
+    // descriptors (0xFA), six each, in block order. Established III: the bit,
+    // from 0 (byte 6 bit 7) to 43. CVT code: from 1 through the CVT
+    // descriptors, four each. Video: the short video descriptor's number
+    // among those of its block, from 1.
     int32_t index;
     int32_t dmt_id; // of kEdidMethodDmt; 0 otherwise
+    int32_t vic;    // of kEdidMethodCta; 0 otherwise
+    // The EDID marks it as preferred: the base block's first DTD, a CVT
+    // code's mode at its preferred rate (at 60 Hz with both blankings, the
+    // reduced one), a short video descriptor's native flag.
+    bool preferred;
 };
 
 // Why a mode was not taken. Each is counted in Tag_Edid.skipped.
-const int32_t kEdidSkipInterlaced = 0; // an interlaced DTD, or 1024x768 at 87 Hz interlaced
+const int32_t kEdidSkipInterlaced = 0; // an interlaced DTD or video format, 1024x768 at 87 Hz
 const int32_t kEdidSkipStereo = 1;     // a DTD with stereo (and not interlaced)
 const int32_t kEdidSkipComposite = 2;  // a DTD with composite sync (analog or digital)
 const int32_t kEdidSkipShape = 3;      // numbers CheckTimingShape refuses
 const int32_t kEdidSkipFormula = 4;    // a standard timing the formulas here do not give
 const int32_t kEdidSkipRoom = 5;       // a distinct mode beyond kEdidModeMax
-const int32_t kEdidSkipKinds = 6;
+const int32_t kEdidSkipSameId = 6;     // the size and whole refresh of a mode kept (see DecodeEdid)
+const int32_t kEdidSkipUnknownCode = 7; // a VIC the CTA-861 table does not hold (0, 128, 220 ...)
+const int32_t kEdidSkipKinds = 8;
+
+// What the decoder passed over or took despite a fault, as bits of
+// Tag_Edid.notes (DescribeEdidNote names each).
+const uint32_t kEdidNoteTrailingBlocks = 1u << 0;       // bytes after the announced blocks
+const uint32_t kEdidNoteDataBlockOverrun = 1u << 1;     // a CTA-861 data block runs past its area
+const uint32_t kEdidNoteEstablished3Revision = 1u << 2; // an 0xF7 descriptor of another revision
+const uint32_t kEdidNoteCvtVersion = 1u << 3;           // an 0xF8 descriptor of another version
+const uint32_t kEdidNoteCvtReservedBits = 1u << 4;      // a CVT code with reserved bits set
+const int32_t kEdidNoteKinds = 5;
 
 // The Display Range Limits descriptor (0xFD). In EDID 1.4 its byte 4 may add
 // 255 to the maximum (and the minimum) rates; that is applied here. The
 // clock: byte 9 in 10 MHz, less byte 12's 0.25 MHz steps when the descriptor
-// declares CVT support (EDID 1.4).
+// declares CVT support (EDID 1.4). A secondary GTF curve: byte 12 the start
+// frequency in 2 kHz, byte 13 C doubled, bytes 14-15 M (low byte first),
+// byte 16 K, byte 17 J doubled.
 const int32_t kEdidRangeGtf = 0;          // byte 10 = 0x00: default GTF
 const int32_t kEdidRangeLimitsOnly = 1;   // 0x01: range limits only
 const int32_t kEdidRangeSecondaryGtf = 2; // 0x02: secondary GTF curve
@@ -104,10 +132,25 @@ struct Tag_Edid_Range {
     int32_t v_max_hz;
     int32_t h_min_khz; // horizontal rate, kHz
     int32_t h_max_khz;
-    int32_t max_clock_khz; // maximum pixel clock, kHz
-    int32_t support;       // byte 10, one of kEdidRange* or another value as given
-    bool cvt_standard;     // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
-    bool cvt_reduced;      // CVT support: reduced blanking supported (byte 15 bit 4)
+    int32_t max_clock_khz;   // maximum pixel clock, kHz
+    int32_t support;         // byte 10, one of kEdidRange* or another value as given
+    bool cvt_standard;       // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
+    bool cvt_reduced;        // CVT support: reduced blanking supported (byte 15 bit 4)
+    int32_t gtf_start_khz;   // secondary GTF: from this horizontal frequency on
+    Tag_Gtf_Curve gtf_curve; // secondary GTF: the curve
+};
+
+// Room for the skipped modes kept by name (Tag_Edid.skips); more are only
+// counted.
+const int32_t kEdidSkipListMax = 64;
+
+// A mode not taken: its kind and where it came from. mode.timing holds the
+// numbers where they were had (a mode of another's resolution id, not in
+// shape, beyond the room), zeros otherwise; mode.vic holds an unknown VIC.
+struct Tag_Edid_Skip {
+    int32_t kind; // kEdidSkip*
+    Tag_Edid_Mode mode;
+    int32_t kept; // kEdidSkipSameId: the index in modes of the mode kept; -1 otherwise
 };
 
 // Room for modes: more distinct modes than this are counted (kEdidSkipRoom).
@@ -118,7 +161,8 @@ const size_t kEdidNameSize = 14;
 struct Tag_Edid {
     int32_t version;            // byte 18: 1
     int32_t revision;           // byte 19: 3 for EDID 1.3, 4 for 1.4
-    int32_t block_count;        // blocks decoded
+    int32_t block_count;        // blocks decoded: the base block and those it announces
+    int32_t trailing_blocks;    // whole blocks after those, not decoded
     int32_t bad_checksum_count; // blocks whose checksum is wrong (decoded with force)
     char manufacturer[4];       // three letters ('?' for a code outside A .. Z)
     int32_t product_code;       // bytes 10-11
@@ -133,8 +177,14 @@ struct Tag_Edid {
     Tag_Edid_Range range;
     Tag_Edid_Mode modes[kEdidModeMax];
     int32_t mode_count;
-    int32_t duplicate_count;         // modes dropped as equal to an earlier one
-    int32_t skipped[kEdidSkipKinds]; // by kEdidSkip*
+    int32_t duplicate_count; // modes dropped as equal to an earlier one
+    // Of those, by source, the ones equal to a DTD taken before them (a
+    // standard timing folded into the detailed timing it repeats).
+    int32_t folded[kEdidSourceKinds];
+    int32_t skipped[kEdidSkipKinds];       // by kEdidSkip*
+    Tag_Edid_Skip skips[kEdidSkipListMax]; // the first skipped modes, in decoding order
+    int32_t skip_count;                    // entries of skips
+    uint32_t notes;                        // kEdidNote* bits
 };
 
 // Decode size bytes as an EDID into *edid (overwritten in full when the
@@ -143,11 +193,15 @@ struct Tag_Edid {
 // The bytes are checked first, in this order, each refusal naming the block
 // or the byte offset: there are bytes, a whole number of 128-byte blocks
 // (kTimingErrorEdid); block 0 starts with the header 00 ff ff ff ff ff ff 00
-// (kTimingErrorEdid); its byte 126 names exactly the extension blocks there
-// are (kTimingErrorEdid); each block's 128 bytes sum to 0 modulo 256
-// (kTimingErrorChecksum, e.g. "block 1 (CTA-861) checksum is 0x3c, should
-// make the sum 0"; with force the blocks are decoded all the same and counted
-// in bad_checksum_count); the version (byte 18) is 1 (kTimingErrorEdid).
+// (kTimingErrorEdid); its byte 126 names no more extension blocks than there
+// are (kTimingErrorEdid); each announced block's 128 bytes sum to 0 modulo
+// 256 (kTimingErrorChecksum, e.g. "block 1 (CTA-861) checksum is 0x3c,
+// should make the sum 0"; with force the blocks are decoded all the same and
+// counted in bad_checksum_count); the version (byte 18) is 1
+// (kTimingErrorEdid). Blocks after the announced ones (a 256-byte dump whose
+// second half repeats a base block that announces no extension) are not
+// decoded nor checked: they are counted in trailing_blocks, with
+// kEdidNoteTrailingBlocks.
 //
 // The modes, each distinct one once, in this order:
 // - the DTDs of the base block's four descriptors, then of each CTA-861
@@ -167,16 +221,49 @@ struct Tag_Edid {
 //   first byte is 00 are unused. Width (byte 1 + 31) * 8, height by the
 //   aspect ratio (rounded down; code 0 is 16:10 from EDID 1.3 on, 1:1
 //   before), refresh (byte 2 & 0x3f) + 60. The DMT mode of that size and rate
-//   where there is one (FindDmtMode); otherwise by formula: before EDID 1.4,
-//   GTF (but not when the range limits declare a secondary GTF curve, which
-//   is not computed here: such a timing is skipped, kEdidSkipFormula); from
-//   EDID 1.4 on, CVT with CRT blanking, or with reduced blanking (v1) when
-//   the range limits declare CVT support with reduced blanking and without
-//   standard blanking.
+//   where there is one (FindDmtMode); otherwise by the formula the range
+//   limits name: CVT when they declare CVT support (EDID 1.4), with reduced
+//   blanking (v1) when they declare it and not standard blanking; GTF
+//   otherwise. With a secondary GTF curve declared, a mode whose horizontal
+//   frequency (the same on either curve) reaches the curve's start frequency
+//   is computed on that curve, as GTF has it (MakeGtfCurveTiming; a result it
+//   refuses is skipped, kEdidSkipShape), a mode below it on the default curve;
+// - the established timings III of the base block's 0xF7 descriptors
+//   (revision 0x0A; another is passed over with kEdidNoteEstablished3Revision):
+//   44 bits, byte 6 bit 7 to byte 11 bit 4, each a DMT mode of the published
+//   list; the reserved bits are not read;
+// - the CVT 3-byte codes of the base block's 0xF8 descriptors (version 0x01;
+//   another is passed over with kEdidNoteCvtVersion), four a descriptor, an
+//   all-zero code unused: lines ((byte 1 >> 4) * 256 + byte 0 + 1) * 2, the
+//   width 8 * ((lines * aspect) / 8) rounded down for the aspect of byte 1
+//   bits 3-2 (4:3, 16:9, 16:10, 15:9); one CVT mode for each rate byte 2
+//   declares (bit 4: 50 Hz, 3: 60, 2: 75, 1: 85 with CRT blanking, bit 0: 60
+//   Hz with reduced blanking v1), the one at the preferred rate of bits 6-5
+//   marked preferred. A code with reserved bits set (byte 1 bits 1-0, byte 2
+//   bit 7) is decoded all the same, with kEdidNoteCvtReservedBits;
+// - the short video descriptors of each CTA-861 extension's video data blocks
+//   (revision 3 on: the data blocks from byte 4 up to the DTD offset of byte
+//   2; a block whose length runs past that ends the reading, with
+//   kEdidNoteDataBlockOverrun): byte 1 .. 127 VIC 1 .. 127, 129 .. 192 VIC 1
+//   .. 64 marked native (preferred), 193 .. 255 the VIC itself; each the
+//   progressive format of the CTA-861 table (GetCtaVicTiming), an interlaced
+//   one skipped and counted, a VIC the table lacks (0, 128, 220 ...) counted
+//   as kEdidSkipUnknownCode.
 // A mode is a duplicate of an earlier one when every number of its timing
 // (clock, counts, cursor offsets, polarities) is the same; the nominal
 // refresh, a name, is not compared. Every mode taken passes
-// CheckTimingShape; one that does not is skipped (kEdidSkipShape).
+// CheckTimingShape; one that does not is skipped (kEdidSkipShape). Then,
+// since a data file names a monitor's modes by size and whole refresh, a
+// mode of the same active size and nominal refresh as one kept (a CVT code's
+// mode and its reduced-blanking twin, a DTD and the DMT mode of its size) is
+// skipped as kEdidSkipSameId; but a preferred mode takes the place of a kept
+// one that is not preferred, which is then the one skipped, and so does a
+// listed mode (established, standard, CVT code, VIC) the place of a DTD that
+// states it as closely as 10 kHz clock units can (every number the same, the
+// clock the listed one rounded: 25.18 MHz for 640x480 at 60 Hz's 25.175), the
+// place keeping the DTD's preference. Every skipped
+// mode is counted by kind in skipped and, the first kEdidSkipListMax, kept in
+// skips.
 //
 // Other extension blocks (block maps, DisplayID, ...) and the other
 // descriptors are passed over.
@@ -193,6 +280,10 @@ const size_t kEdidDescriptionSize = 96;
 //   "established timing 720x400@70 (IBM)"
 //   "standard timing 2 of block 0: 1280x1024@60 (DMT 0x23)"
 //   "standard timing 5 of block 0: 1280x800@70 (CVT)"
+//   "standard timing 1 of block 0: 1920x1440@85 (GTF secondary curve)"
+//   "established timing III 1440x900@60 (DMT 0x2f)"
+//   "CVT code 1 of block 0: 1920x1200@60 (CVT reduced blanking)"
+//   "video descriptor 3 of block 1: 1920x1080@50 (CTA-861 VIC 31)"
 // (the size and rate being the timing's active counts and nominal refresh).
 // False when it does not fit in size bytes; the buffer then holds "" (when
 // size > 0).
@@ -200,5 +291,121 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size);
 
 // A short English name of a skip kind ("interlaced"); "" for another value.
 const char *DescribeEdidSkip(int32_t kind);
+
+// The clock a detailed timing states for a clock: rounded to the nearest
+// 10 kHz (halves up).
+int64_t GetDetailedClock(int64_t clock_hz);
+
+// One English sentence on a note, without a line end, for the note's bit
+// index (0 for kEdidNoteTrailingBlocks ... kEdidNoteKinds - 1); "" for
+// another value.
+const char *DescribeEdidNote(int32_t bit);
+
+// ---------------------------------------------------------------------------
+// Encoding
+// ---------------------------------------------------------------------------
+
+// What to encode: an analog monitor and its modes.
+struct Tag_Edid_Request {
+    const char *name;              // the monitor's name; its first 13 characters are written
+    const char *vendor;            // three letters A .. Z (either case); null: "ORV"
+    int32_t product_code;          // 0 .. 65535
+    const Tag_Edid_Range *range;   // the range limits (present); null: derived from the modes
+    const Tag_Video_Timing *modes; // the modes, the first the preferred one
+    int32_t mode_count;            // 1 .. kEdidEncodeModeMax
+};
+const int32_t kEdidEncodeModeMax = 1024;
+
+// Where a mode went (Tag_Edid_Placement.where).
+const int32_t kEdidPlacedDetailed = 0;    // a detailed timing descriptor
+const int32_t kEdidPlacedEstablished = 1; // an established timing bit
+const int32_t kEdidPlacedStandard = 2;    // a standard timing code
+const int32_t kEdidPlacedRepeat = 3;      // equal to an earlier mode: nothing more to write
+const int32_t kEdidPlacedNowhere = 4;     // not written; reason says why
+
+// Why a mode went nowhere (Tag_Edid_Placement.reason; DescribeEdidUnplaced).
+const int32_t kEdidUnplacedNone = 0;
+const int32_t kEdidUnplacedNoRoom = 1;  // no list holds it and no descriptor is left
+const int32_t kEdidUnplacedClock = 2;   // above 655.35 MHz, or not a multiple of 10 kHz
+const int32_t kEdidUnplacedFields = 3;  // a count beyond a detailed timing's field, a cursor offset
+const int32_t kEdidUnplacedRefresh = 4; // a detailed timing would name it by another refresh
+const int32_t kEdidUnplacedSameId = 5;  // another mode of its size and refresh is written
+const int32_t kEdidUnplacedKinds = 6;
+
+struct Tag_Edid_Placement {
+    int32_t where;  // kEdidPlaced*
+    int32_t reason; // kEdidUnplaced*: kEdidUnplacedNone unless nowhere
+    int32_t other;  // kEdidPlacedRepeat, kEdidUnplacedSameId: the earlier mode's index
+};
+
+// Encode an EDID 1.3 of one 128-byte block for an analog monitor (separate
+// syncs, 0.7 V, RGB colour, sRGB and its chromaticity, gamma 2.2, no extension)
+// into block, and where each mode went into placements (request->mode_count
+// entries; may be null) and the range limits written into *range_written
+// (may be null). The block:
+// - vendor and product code; serial number 0; made in 2026, no week;
+// - the preferred detailed timing in the first descriptor: the first mode
+//   that a detailed timing holds exactly, or that one holds but for its clock
+//   rounded to 10 kHz (GetDetailedClock) and that an established timing bit
+//   or a standard timing code also gives exactly, which it is then also
+//   written as (640x480 at 60 Hz, 25.175 MHz: a DTD of 25.18 MHz and the
+//   established bit; decoding takes the bit's numbers in the DTD's place).
+//   Modes before it (none, as a rule) go where the others go;
+// - each other mode, in order: an established timing bit or a standard
+//   timing code when decoding one gives it back equal in every number,
+//   nominal refresh included (DecodeEdid's rules; the standard timings by
+//   DMT or default GTF); otherwise a detailed timing while a descriptor is
+//   left (one: the other two hold the name and the range limits); otherwise
+//   nowhere, with the reason. A mode equal in every number to an earlier
+//   one is a repeat; one of the size and nominal refresh of a mode written is
+//   not written (decoding would drop it);
+// - a detailed timing holds a mode exactly when its clock is a multiple of
+//   10 kHz up to 655.35 MHz, its active counts and blankings fit 12 bits, its
+//   front porches and syncs 10 (horizontal) and 6 (vertical) bits, its cursor
+//   offsets are 0 and its nominal refresh is the nearest whole Hz of its rate;
+// - the Display Range Limits (0xFD, default GTF): the given ones, or from the
+//   modes, rounded outward to whole kHz and Hz, the clock up to a multiple of
+//   10 MHz; each rate 1 .. 255, the clock up to 2550 MHz;
+// - the Display Product Name (0xFC): the name's first 13 characters, bytes
+//   outside printable ASCII as '?', ended by a line feed and padded with
+//   spaces; a descriptor left over is a dummy (0x10).
+// Decoding the block (DecodeEdid) gives back every mode placed, equal in every
+// number, nominal refresh included, and no other.
+//
+// Refusals, kTimingErrorRequest with a reason naming the value: no modes or
+// more than kEdidEncodeModeMax, a mode CheckTimingShape refuses, a name that
+// is null or blank, a vendor that is not three letters, a product code
+// outside 0 .. 65535, range limits out of order or beyond what the
+// descriptor holds (derived ones too: a mode at 300 kHz), no mode a detailed
+// timing holds exactly for the preferred one (the first mode's reason is
+// given: "its clock 700.000 MHz is above the 655.35 MHz a detailed timing
+// holds"). Nothing is written to block on a refusal.
+bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
+                Tag_Edid_Placement *placements, Tag_Edid_Range *range_written,
+                Tag_Timing_Error *error);
+
+// One English phrase on why a mode went nowhere ("no descriptor is left for
+// it"); "" for another value.
+const char *DescribeEdidUnplaced(int32_t reason);
+
+// ---------------------------------------------------------------------------
+// The CTA-861 video formats
+// ---------------------------------------------------------------------------
+
+// What GetCtaVicTiming found.
+const int32_t kCtaVicProgressive = 0; // the timing is filled
+const int32_t kCtaVicInterlaced = 1;  // an interlaced format: no timing
+const int32_t kCtaVicUnknown = 2;     // no such VIC in the table: 0, 128, 220 .. 255 ...
+
+// The timing of a CTA-861 video format by its VIC (1 .. 127, 193 .. 219), as
+// the published table gives it: the clock of its first rate (59.94 Hz for
+// 720x480: 27.000 MHz), the porches and syncs, positive syncs for the
+// high-definition formats and negative for the others, the active width
+// with pixel repetition included (VIC 14: 1440x480). The nominal refresh is
+// the computed refresh rounded to the nearest whole Hz. Formats that differ
+// only in picture aspect have the same timing. Returns kCtaVicProgressive,
+// or kCtaVicInterlaced or kCtaVicUnknown with kTimingErrorNotFound and the
+// reason ("CTA-861 VIC 5 is an interlaced format", "no CTA-861 VIC 220").
+int32_t GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 #endif

@@ -39,6 +39,59 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text);
 // buffer is cut short.
 Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
 
+// The refresh of a timing rounded to the nearest whole Hz (halves up): the
+// nominal refresh of a mode known only by its numbers (a DTD, a CTA-861
+// format).
+int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing);
+
+// SVG pieces the pictures share (svg.cpp). A coordinate with one decimal
+// ("123.4"); a frequency in Hz in units of scale Hz with three decimals; 8-bit
+// text read as ISO 8859-1 as element content or attribute value (entities,
+// character references, control characters as '?'), at most
+// kTimingSvgTitleMax bytes of it, then "..."; the document's start (XML
+// declaration, the svg element of the page's size, its title, a white page)
+// and its end, which refuses, with kTimingErrorBuffer and "" in the buffer, a
+// document that did not fit; attributes of coordinates (' x="12.0" ...', each
+// name with its leading space); a <text> opened at x, y with extra attributes
+// (the caller writes the content and closes it); a rectangle, with a stroke
+// when one is given.
+void AppendCoordinate(Tag_Text_Sink *sink, double value);
+void AppendFrequency(Tag_Text_Sink *sink, double hz, double scale);
+void AppendSvgText(Tag_Text_Sink *sink, std::string_view text);
+void AppendSvgStart(Tag_Text_Sink *sink, int32_t width, int32_t height, std::string_view title);
+void AppendSvgAttributes(Tag_Text_Sink *sink, const char *const names[], const double values[],
+                         int32_t count);
+void OpenSvgText(Tag_Text_Sink *sink, double x, double y, const char *extra);
+void AppendSvgRect(Tag_Text_Sink *sink, double x, double y, double width, double height,
+                   const char *fill, const char *stroke);
+bool FinishSvg(Tag_Text_Sink *sink, char *buffer, size_t size, Tag_Timing_Error *error);
+
+// The EDID base block's layout, which the decoder and the encoder share: the
+// header, and the four 18-byte descriptors from byte 54.
+const uint8_t kEdidHeader[8] = {0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00};
+const size_t kEdidDescriptorStart = 54;
+const size_t kEdidDescriptorSize = 18;
+const int32_t kEdidDescriptorCount = 4;
+// The established timing bits I and II and the manufacturer's (byte 37 bit 7).
+const int32_t kEdidEstablishedBits = 17;
+// A standard timing's aspect ratios by code (width, height): 16:10 (1:1
+// before EDID 1.3), 4:3, 5:4, 16:9 (edid.cpp).
+extern const int64_t kStandardAspects[4][2];
+
+// What the EDID decoder (edid.cpp) makes of an established timing bit (0 ..
+// 16, byte 35 bit 7 first) and of a standard timing code in an EDID of a
+// revision and range limits: kCodeMade with *mode filled (but for its block
+// and index), kCodeUnused for an unused code, or the kEdidSkip* kind that
+// keeps it out. The encoder (edid_encode.cpp) places a mode there only when
+// this gives it back.
+const int32_t kCodeMade = -1;
+const int32_t kCodeUnused = -2;
+struct Tag_Edid_Mode;
+struct Tag_Edid_Range;
+int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode);
+int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode);
+
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }

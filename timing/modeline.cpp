@@ -48,6 +48,22 @@ bool NextWord(std::string_view *rest, Tag_Word *word) {
     return true;
 }
 
+// The rate of a name "WxH_R" (three whole numbers) whose W and H are the
+// active counts; -1 for any other name.
+int64_t NamedRefresh(std::string_view name, int64_t width, int64_t height) {
+    int64_t numbers[3];
+    size_t at = 0;
+    const char separators[3] = {'x', '_', '\0'};
+    for (int i = 0; i < 3; ++i) {
+        size_t end = i < 2 ? name.find(separators[i], at) : name.size();
+        if (end == std::string_view::npos || ScanDecimal(name.substr(at, end - at), false, 0,
+                                                         kBlockValueLimit, &numbers[i]) != kScanOk)
+            return -1;
+        at = end + 1;
+    }
+    return numbers[0] == width && numbers[1] == height ? numbers[2] : -1;
+}
+
 // A syntax refusal whose reason quotes a word of the text between two pieces.
 bool Refuse(Tag_Timing_Error *error, const char *first, std::string_view word, const char *last) {
     Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
@@ -150,8 +166,12 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
         return false;
     if (word.present && !word.quoted && EqualIgnoringCase(word.text, "modeline") && !next())
         return false;
-    if (word.quoted && !next())
-        return false;
+    std::string_view name;
+    if (word.quoted) {
+        name = word.text;
+        if (!next())
+            return false;
+    }
 
     int64_t numbers[kNumberCount];
     for (int32_t i = 0; i < kNumberCount; ++i) {
@@ -204,6 +224,13 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
     // Within the shape's limits the product stays below 2^45.
     int64_t frame = GetTimingHTotal(&t) * GetTimingVTotal(&t);
     t.nominal_refresh = (2 * t.clock_hz + frame) / (2 * frame);
+    // The name's rate when it is within 1 Hz of the numbers' (|R * frame -
+    // clock| <= frame; R is at most 10^18, the product is compared by division).
+    const int64_t named = NamedRefresh(name, t.h_active, t.v_active);
+    if (named >= 0 && named <= kBlockValueLimit / frame &&
+        (named * frame > t.clock_hz ? named * frame - t.clock_hz : t.clock_hz - named * frame) <=
+            frame)
+        t.nominal_refresh = named;
     t.h_sync_positive = h_positive;
     t.v_sync_positive = v_positive;
     *timing = t;

@@ -21,8 +21,10 @@
 // CLOCK is a decimal number of MHz ("25.175", "148.5"), read to the nearest
 // kHz (halves away from zero) as a modeline writes it; the eight counts are
 // whole numbers without sign. An absent polarity flag means negative sync
-// (the VGA default). The nominal refresh is the refresh the numbers give,
-// rounded to the nearest whole Hz (halves up); the name is not read.
+// (the VGA default). The nominal refresh is the rate of a name of the form
+// "WxH_R" (whole numbers, W and H the active counts) when R is within 1 Hz of
+// the refresh the numbers give ("640x480_72" of DMT 0x05's 72.809 Hz gives
+// 72); otherwise that refresh rounded to the nearest whole Hz (halves up).
 //
 // False with kTimingErrorSyntax when a number is missing, is not a number, or
 // a word is out of place (interlace and the other X flags are refused: a
@@ -42,9 +44,9 @@ const size_t kModelineTextSize = 192;
 // kTimingErrorShape when CheckTimingShape refuses the timing, and with
 // kTimingErrorBuffer when the text and its NUL do not fit in size bytes; the
 // buffer then holds "" (when size > 0). ParseModeline reads a written line
-// back into the same numbers, but for the clock's rounding to the kHz and for
-// the nominal refresh, which it computes (the same unless the timing's is not
-// the nearest whole Hz, as with DMT 0x05, named 72 at 72.809 Hz).
+// back into the same numbers, but for the clock's rounding to the kHz, and
+// the same nominal refresh whenever it is within 1 Hz of the refresh the
+// numbers give (as with DMT 0x05, named 72 at 72.809 Hz).
 bool FormatModeline(const Tag_Video_Timing *timing, char *buffer, size_t size,
                     Tag_Timing_Error *error);
 

@@ -23,7 +23,56 @@ const double kSectionTop[2] = {108, 252}; // the headings' baselines
 const char *const kPartNames[4] = {"active", "front porch", "sync", "back porch"};
 const char *const kPartColours[4] = {"#8bc34a", "#ffd54f", "#e57373", "#64b5f6"};
 
-// A coordinate with one decimal ("123.4"); coordinates lie on the page.
+void AppendRect(Tag_Text_Sink *sink, double x, double y, double width, const char *fill) {
+    AppendSvgRect(sink, x, y, width, kRowHeight, fill, nullptr);
+}
+
+// One direction: its heading and the four rows.
+void AppendSection(Tag_Text_Sink *sink, bool vertical, const int64_t counts[4], int64_t total,
+                   bool sync_positive) {
+    const double top = kSectionTop[vertical ? 1 : 0];
+    OpenSvgText(sink, kLeft, top, " font-weight=\"bold\"");
+    AppendText(sink, vertical ? "vertical: " : "horizontal: ");
+    AppendInteger(sink, total);
+    AppendText(sink, vertical ? " lines a frame</text>\n" : " pixels a line</text>\n");
+    int64_t start = 0;
+    for (int32_t part = 0; part < 4; ++part) {
+        const double y = top + 10 + part * kRowPitch;
+        double x = kLeft + kTrackWidth * static_cast<double>(start) / total;
+        double width = kTrackWidth * static_cast<double>(counts[part]) / total;
+        if (width < 1)
+            width = 1;
+        if (x + width > kRight) // a unit-wide band at the very end
+            x = kRight - width;
+        AppendRect(sink, kLeft, y, kTrackWidth, "#eeeeee");
+        AppendRect(sink, x, y, width, kPartColours[part]);
+
+        // The label and where it goes.
+        char label_text[48];
+        Tag_Text_Sink label;
+        StartText(&label, label_text, sizeof label_text);
+        AppendText(&label, kPartNames[part]);
+        AppendText(&label, " ");
+        AppendInteger(&label, counts[part]);
+        if (part == 2)
+            AppendText(&label, sync_positive ? ", positive" : ", negative");
+        const double label_width = kCharWidth * static_cast<double>(label.length);
+        const double baseline = y + kRowHeight - 6;
+        if (label_width + 2 * kLabelGap <= width)
+            OpenSvgText(sink, x + width / 2, baseline, " text-anchor=\"middle\"");
+        else if (x + width + kLabelGap + label_width <= kRight ||
+                 x - kLabelGap - label_width < kLeft)
+            OpenSvgText(sink, x + width + kLabelGap, baseline, " text-anchor=\"start\"");
+        else
+            OpenSvgText(sink, x - kLabelGap, baseline, " text-anchor=\"end\"");
+        AppendText(sink, label_text);
+        AppendText(sink, "</text>\n");
+        start += counts[part];
+    }
+}
+
+} // namespace
+
 void AppendCoordinate(Tag_Text_Sink *sink, double value) {
     int64_t tenths = static_cast<int64_t>(floor(value * 10 + 0.5));
     AppendInteger(sink, tenths / 10);
@@ -31,12 +80,11 @@ void AppendCoordinate(Tag_Text_Sink *sink, double value) {
     AppendText(sink, std::string_view(digit, sizeof digit));
 }
 
-// A frequency in Hz shown in units of scale Hz with three decimals.
 void AppendFrequency(Tag_Text_Sink *sink, double hz, double scale) {
     AppendThousandths(sink, static_cast<int64_t>(floor(hz / scale * 1000 + 0.5)));
 }
 
-void AppendEscapedTitle(Tag_Text_Sink *sink, std::string_view title) {
+void AppendSvgText(Tag_Text_Sink *sink, std::string_view title) {
     for (size_t i = 0; i < title.size() && i < kTimingSvgTitleMax; ++i) {
         const unsigned char c = static_cast<unsigned char>(title[i]);
         switch (c) {
@@ -73,76 +121,68 @@ void AppendEscapedTitle(Tag_Text_Sink *sink, std::string_view title) {
         AppendText(sink, "...");
 }
 
-// "<text x=.. y=.. [extra]>" ... the caller writes the content and closes.
-void OpenText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
-    AppendText(sink, "<text x=\"");
-    AppendCoordinate(sink, x);
-    AppendText(sink, "\" y=\"");
-    AppendCoordinate(sink, y);
-    AppendText(sink, "\"");
+void AppendSvgAttributes(Tag_Text_Sink *sink, const char *const names[], const double values[],
+                         int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        AppendText(sink, names[i]);
+        AppendText(sink, "=\"");
+        AppendCoordinate(sink, values[i]);
+        AppendText(sink, "\"");
+    }
+}
+
+void OpenSvgText(Tag_Text_Sink *sink, double x, double y, const char *extra) {
+    static const char *const names[2] = {" x", " y"};
+    const double values[2] = {x, y};
+    AppendText(sink, "<text");
+    AppendSvgAttributes(sink, names, values, 2);
     AppendText(sink, extra);
     AppendText(sink, ">");
 }
 
-void AppendRect(Tag_Text_Sink *sink, double x, double y, double width, const char *fill) {
-    AppendText(sink, "<rect x=\"");
-    AppendCoordinate(sink, x);
-    AppendText(sink, "\" y=\"");
-    AppendCoordinate(sink, y);
-    AppendText(sink, "\" width=\"");
-    AppendCoordinate(sink, width);
-    AppendText(sink, "\" height=\"");
-    AppendCoordinate(sink, kRowHeight);
-    AppendText(sink, "\" fill=\"");
+void AppendSvgRect(Tag_Text_Sink *sink, double x, double y, double width, double height,
+                   const char *fill, const char *stroke) {
+    static const char *const names[4] = {" x", " y", " width", " height"};
+    const double values[4] = {x, y, width, height};
+    AppendText(sink, "<rect");
+    AppendSvgAttributes(sink, names, values, 4);
+    AppendText(sink, " fill=\"");
     AppendText(sink, fill);
+    if (stroke != nullptr) {
+        AppendText(sink, "\" stroke=\"");
+        AppendText(sink, stroke);
+    }
     AppendText(sink, "\"/>\n");
 }
 
-// One direction: its heading and the four rows.
-void AppendSection(Tag_Text_Sink *sink, bool vertical, const int64_t counts[4], int64_t total,
-                   bool sync_positive) {
-    const double top = kSectionTop[vertical ? 1 : 0];
-    OpenText(sink, kLeft, top, " font-weight=\"bold\"");
-    AppendText(sink, vertical ? "vertical: " : "horizontal: ");
-    AppendInteger(sink, total);
-    AppendText(sink, vertical ? " lines a frame</text>\n" : " pixels a line</text>\n");
-    int64_t start = 0;
-    for (int32_t part = 0; part < 4; ++part) {
-        const double y = top + 10 + part * kRowPitch;
-        double x = kLeft + kTrackWidth * static_cast<double>(start) / total;
-        double width = kTrackWidth * static_cast<double>(counts[part]) / total;
-        if (width < 1)
-            width = 1;
-        if (x + width > kRight) // a unit-wide band at the very end
-            x = kRight - width;
-        AppendRect(sink, kLeft, y, kTrackWidth, "#eeeeee");
-        AppendRect(sink, x, y, width, kPartColours[part]);
-
-        // The label and where it goes.
-        char label_text[48];
-        Tag_Text_Sink label;
-        StartText(&label, label_text, sizeof label_text);
-        AppendText(&label, kPartNames[part]);
-        AppendText(&label, " ");
-        AppendInteger(&label, counts[part]);
-        if (part == 2)
-            AppendText(&label, sync_positive ? ", positive" : ", negative");
-        const double label_width = kCharWidth * static_cast<double>(label.length);
-        const double baseline = y + kRowHeight - 6;
-        if (label_width + 2 * kLabelGap <= width)
-            OpenText(sink, x + width / 2, baseline, " text-anchor=\"middle\"");
-        else if (x + width + kLabelGap + label_width <= kRight ||
-                 x - kLabelGap - label_width < kLeft)
-            OpenText(sink, x + width + kLabelGap, baseline, " text-anchor=\"start\"");
-        else
-            OpenText(sink, x - kLabelGap, baseline, " text-anchor=\"end\"");
-        AppendText(sink, label_text);
-        AppendText(sink, "</text>\n");
-        start += counts[part];
-    }
+void AppendSvgStart(Tag_Text_Sink *sink, int32_t width, int32_t height, std::string_view title) {
+    AppendText(sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"");
+    AppendInteger(sink, width);
+    AppendText(sink, "\" height=\"");
+    AppendInteger(sink, height);
+    AppendText(sink, "\" viewBox=\"0 0 ");
+    AppendInteger(sink, width);
+    AppendText(sink, " ");
+    AppendInteger(sink, height);
+    AppendText(sink, "\" font-family=\"monospace\" font-size=\"12\">\n<title>");
+    AppendSvgText(sink, title);
+    AppendText(sink, "</title>\n<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" "
+                     "fill=\"#ffffff\"/>\n");
 }
 
-} // namespace
+bool FinishSvg(Tag_Text_Sink *sink, char *buffer, size_t size, Tag_Timing_Error *error) {
+    AppendText(sink, "</svg>\n");
+    if (!sink->overflow)
+        return true;
+    if (size > 0)
+        buffer[0] = '\0';
+    Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+    AppendText(&reason, "the SVG document does not fit in ");
+    AppendInteger(&reason, static_cast<int64_t>(size));
+    AppendText(&reason, " bytes");
+    return false;
+}
 
 bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *buffer, size_t size,
                      Tag_Timing_Error *error) {
@@ -153,41 +193,29 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     const std::string_view title_text = title != nullptr ? title : "";
     const Tag_Video_Timing &t = *timing;
 
-    AppendText(&sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"");
-    AppendInteger(&sink, kPageWidth);
-    AppendText(&sink, "\" height=\"");
-    AppendInteger(&sink, kPageHeight);
-    AppendText(&sink, "\" viewBox=\"0 0 ");
-    AppendInteger(&sink, kPageWidth);
-    AppendText(&sink, " ");
-    AppendInteger(&sink, kPageHeight);
-    AppendText(&sink, "\" font-family=\"monospace\" font-size=\"12\">\n<title>");
-    AppendEscapedTitle(&sink, title_text);
-    AppendText(&sink, "</title>\n<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" "
-                      "fill=\"#ffffff\"/>\n");
-    OpenText(&sink, kLeft, 30, " font-size=\"16\" font-weight=\"bold\"");
-    AppendEscapedTitle(&sink, title_text);
+    AppendSvgStart(&sink, kPageWidth, kPageHeight, title_text);
+    OpenSvgText(&sink, kLeft, 30, " font-size=\"16\" font-weight=\"bold\"");
+    AppendSvgText(&sink, title_text);
     AppendText(&sink, "</text>\n");
 
-    OpenText(&sink, kLeft, 56, "");
+    OpenSvgText(&sink, kLeft, 56, "");
     AppendText(&sink, "pixel clock ");
     AppendMhz(&sink, t.clock_hz);
     AppendText(&sink, " MHz</text>\n");
-    OpenText(&sink, 330, 56, "");
+    OpenSvgText(&sink, 330, 56, "");
     AppendText(&sink, "horizontal frequency ");
     AppendFrequency(&sink, GetTimingHFreq(&t), 1000);
     AppendText(&sink, " kHz</text>\n");
-    OpenText(&sink, 640, 56, "");
+    OpenSvgText(&sink, 640, 56, "");
     AppendText(&sink, "refresh ");
     AppendFrequency(&sink, GetTimingRefresh(&t), 1);
     AppendText(&sink, " Hz, named ");
     AppendInteger(&sink, t.nominal_refresh);
     AppendText(&sink, " Hz</text>\n");
-    OpenText(&sink, kLeft, 76, "");
+    OpenSvgText(&sink, kLeft, 76, "");
     AppendText(&sink, t.h_sync_positive ? "horizontal sync positive</text>\n"
                                         : "horizontal sync negative</text>\n");
-    OpenText(&sink, 330, 76, "");
+    OpenSvgText(&sink, 330, 76, "");
     AppendText(&sink, t.v_sync_positive ? "vertical sync positive</text>\n"
                                         : "vertical sync negative</text>\n");
 
@@ -195,16 +223,5 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     const int64_t v_counts[4] = {t.v_active, t.v_front_porch, t.v_sync, t.v_back_porch};
     AppendSection(&sink, false, h_counts, GetTimingHTotal(&t), t.h_sync_positive);
     AppendSection(&sink, true, v_counts, GetTimingVTotal(&t), t.v_sync_positive);
-    AppendText(&sink, "</svg>\n");
-
-    if (sink.overflow) {
-        if (size > 0)
-            buffer[0] = '\0';
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
-        AppendText(&reason, "the SVG document does not fit in ");
-        AppendInteger(&reason, static_cast<int64_t>(size));
-        AppendText(&reason, " bytes");
-        return false;
-    }
-    return true;
+    return FinishSvg(&sink, buffer, size, error);
 }

@@ -1,6 +1,7 @@
-// A picture of one timing: a standalone SVG document that shows the
-// horizontal and the vertical timing of a Tag_Video_Timing (timing/timing.h)
-// so that it reads without the data file's text.
+// Pictures as standalone SVG documents: one timing, the horizontal and the
+// vertical timing of a Tag_Video_Timing (timing/timing.h) so that it reads
+// without the data file's text; and a monitor's range chart, its modes
+// placed by horizontal frequency and refresh against its range limits.
 //
 // Conventions as in timing/timing.h.
 #ifndef ORVEX_TIMING_SVG_H
@@ -8,6 +9,7 @@
 
 #include <stddef.h>
 
+#include "timing/edid.h"
 #include "timing/timing.h"
 
 // The title is shown up to this many bytes, then "...".
@@ -44,5 +46,45 @@ const size_t kTimingSvgSize = 4096;
 // (when size > 0). kTimingSvgSize bytes always suffice.
 bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *buffer, size_t size,
                      Tag_Timing_Error *error);
+
+// ---------------------------------------------------------------------------
+// The range chart
+// ---------------------------------------------------------------------------
+
+// One mode of a chart: its timing and the name it goes by (a resolution id).
+struct Tag_Chart_Mode {
+    const Tag_Video_Timing *timing;
+    const char *name;
+};
+
+// Where a mode lies against range limits (Tag_Edid_Range: rates in whole kHz
+// and Hz, the clock in kHz, the bounds included).
+const int32_t kChartInside = 0;    // within the rates and the clock
+const int32_t kChartOutside = 1;   // a rate outside the range
+const int32_t kChartOverClock = 2; // within the rates, the clock above the limit
+int32_t GetChartPlace(const Tag_Video_Timing *timing, const Tag_Edid_Range *range);
+
+// Room a chart of count modes always fits in, NUL included.
+size_t GetRangeChartSvgSize(int32_t count);
+
+// Draw the modes as an SVG document (UTF-8, 960 x 600 user units): the title
+// (as for RenderTimingSvg); axes of horizontal frequency (kHz, across) and
+// refresh (Hz, up) with ticks at steps of 1, 2 or 5 times a power of 10 that
+// take in every mode and the range; each mode a circle at its horizontal
+// frequency and refresh, in a group whose <title> reads "NAME: WxH, 37.879
+// kHz, 60.317 Hz, 40.000 MHz" (and ", outside the range" or ", over the clock
+// limit"); without a range (null, or not present) every circle blue; with
+// one, the range as a shaded rectangle, the circles green inside it, red
+// outside it, orange over the clock limit, and a legend of the rectangle (with
+// the clock limit) and the three colours. Names are escaped and cut as
+// titles are.
+//
+// False with kTimingErrorRequest when count is below 1 or a mode's timing is
+// refused by CheckTimingShape (the reason names the mode), and with
+// kTimingErrorBuffer when the document does not fit in size bytes; the buffer
+// then holds "" (when size > 0). GetRangeChartSvgSize(count) bytes suffice.
+bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t count,
+                         const Tag_Edid_Range *range, char *buffer, size_t size,
+                         Tag_Timing_Error *error);
 
 #endif

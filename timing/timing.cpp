@@ -1,4 +1,6 @@
 // The timing model: totals, frequencies and the shape check.
+#include <math.h>
+
 #include "timing/internal.h"
 
 // The sum of four counts, held at INT64_MAX or INT64_MIN when it is beyond
@@ -130,4 +132,8 @@ bool SameTimingNumbers(const Tag_Video_Timing *a, const Tag_Video_Timing *b) {
            a->v_back_porch == b->v_back_porch && a->h_cursor_offset == b->h_cursor_offset &&
            a->v_cursor_offset == b->v_cursor_offset && a->h_sync_positive == b->h_sync_positive &&
            a->v_sync_positive == b->v_sync_positive;
+}
+
+int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing) {
+    return static_cast<int64_t>(floor(GetTimingRefresh(timing) + 0.5));
 }

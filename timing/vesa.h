@@ -1,6 +1,6 @@
 // VESA timings: the Display Monitor Timing list (DMT 1.0 rev. 13), the
 // Coordinated Video Timing formula (CVT 1.2) and the Generalized Timing
-// Formula (GTF, default curve).
+// Formula (GTF, on its default curve or on a secondary curve).
 //
 // Every function fills a Tag_Video_Timing (timing/timing.h) whose nominal
 // refresh is the rate the mode is named by, with cursor offsets 0. Each
@@ -94,26 +94,57 @@ const int32_t kCvtReducedBlankingV1 = 1; // reduced blanking, version 1
 const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
 
 // The CVT 1.2 timing of width x height at refresh Hz, progressive, without
-// margins. With CRT blanking and reduced blanking v1 the width is rounded down
-// to the 8-pixel character cell (1366 gives 1360), and the vertical sync width
-// follows the aspect ratio of the active area: 4 lines for 4:3, 5 for 16:9,
-// 6 for 16:10, 7 for 5:4 and 15:9, 10 for any other; the vertical back porch
-// is at least 7 lines. CRT blanking: horizontal sync negative, vertical
-// positive; the pixel clock in steps of 0.25 MHz.
-// Reduced blanking v1: 160 pixels of horizontal blanking, sync positive and
-// negative, steps of 0.25 MHz. Reduced blanking v2: the width as given, 80
-// pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz.
-// The nominal refresh is refresh.
+// margins. The active width is the width asked for, whatever it is. With CRT
+// blanking and reduced blanking v1 the formula works on the width rounded down
+// to the 8-pixel character cell, and the pixels that rounding leaves out
+// lengthen the line: 1366 x 768 at 60 Hz has 1366 active pixels, the
+// blanking, sync and clock of 1360 (416 pixels, sync 136, 84.75 MHz) and a
+// total of 1782. The vertical sync width follows the aspect ratio of the size
+// asked for, a ratio whose width for the height, rounded down, is the width
+// (1365 x 768 is 16:9): 4 lines for 4:3, 5 for 16:9, 6 for 16:10, 7 for 5:4
+// and 15:9, 10 for any other; the vertical back porch is at least 7 lines. CRT blanking: horizontal
+// sync negative, vertical positive; the pixel clock in steps of 0.25 MHz. Reduced blanking v1: 160
+// pixels of horizontal blanking, sync positive and negative, steps of 0.25 MHz. Reduced blanking
+// v2: 80 pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz. The nominal
+// refresh is refresh.
 bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
                    Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
+// The parameters of a GTF curve, in the units EDID's range limits store a
+// secondary curve in: C and J (percent) doubled, so that halves are exact; M
+// in percent per kHz; K. The formula's blanking follows the ideal duty cycle
+// C' - M' * line period (ms), with C' = (C - J) * K / 256 + J and
+// M' = K / 256 * M.
+struct Tag_Gtf_Curve {
+    int32_t c2; // 2 C: 0 .. 255 (C = 40 %: 80)
+    int32_t m;  // M: 0 .. 65535
+    int32_t k;  // K: 0 .. 255
+    int32_t j2; // 2 J: 0 .. 255
+};
+
+// The default curve: C = 40 %, M = 600 %/kHz, K = 128, J = 20 % (C' = 30,
+// M' = 300).
+const Tag_Gtf_Curve kGtfDefaultCurve = {80, 600, 128, 40};
+
 // The GTF timing of width x height at refresh Hz, progressive, without
-// margins, on the default curve (C = 40, M = 600, K = 128, J = 20). The width
-// is rounded to the nearest multiple of 8 (1366 gives 1368). Vertical sync 3
-// lines, front porch 1 line; horizontal sync negative, vertical positive. The
-// pixel clock is the one that gives exactly refresh Hz, rounded to the
-// nearest kHz. The nominal refresh is refresh.
+// margins, on the default curve. The width is rounded to the nearest multiple
+// of 8 (1366 gives 1368). Vertical sync 3 lines, front porch 1 line;
+// horizontal sync negative, vertical positive. The pixel clock is the one that
+// gives exactly refresh Hz, rounded to the nearest kHz. The nominal refresh is
+// refresh.
 bool MakeGtfTiming(int64_t width, int64_t height, int64_t refresh, Tag_Video_Timing *timing,
                    Tag_Timing_Error *error);
+
+// The same on the caller's curve (a monitor's secondary curve: C 40, M 3600,
+// K 128, J 35 gives 1920x1440 at 85 Hz 322.842 MHz, porches 96 and 296, sync
+// 200). Where MakeGtfTiming returns what the formula gives, this refuses,
+// with kTimingErrorRequest, a result CheckTimingShape refuses (a curve of
+// little blanking leaves a negative porch at low line rates), a curve whose
+// duty cycle reaches 100 % at the request's line rate, and a curve parameter
+// outside its range; the reason names the curve, the request and the fault.
+// The horizontal frequency does not depend on the curve: it is that of
+// MakeGtfTiming's timing of the same request.
+bool MakeGtfCurveTiming(int64_t width, int64_t height, int64_t refresh, const Tag_Gtf_Curve *curve,
+                        Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 #endif

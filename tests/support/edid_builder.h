@@ -1,7 +1,7 @@
 // EDIDs built byte by byte for the tests: detailed timing descriptors, other
 // descriptors, the base block (vendor "ORV", product 0x04D2) with its
-// established and standard timings, and CTA-861 extension blocks of DTDs,
-// each block with its checksum.
+// established and standard timings, and CTA-861 extension blocks of data
+// blocks and DTDs, each block with its checksum.
 #ifndef ORVEX_TESTS_EDID_BUILDER_H
 #define ORVEX_TESTS_EDID_BUILDER_H
 
@@ -62,7 +62,20 @@ struct Edid_Layout {
     std::vector<Bytes> standard;         // 2-byte codes, up to 8
     std::vector<Bytes> descriptors;      // up to 4; dummies after
     std::vector<std::vector<Bytes>> cta; // each extension block's DTDs
+    std::vector<Bytes> cta_data;         // each extension block's data blocks, as bytes
 };
+
+inline Bytes operator+(Bytes a, const Bytes &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A CTA-861 data block: tag and payload.
+inline Bytes DataBlock(int tag, const Bytes &payload) {
+    Bytes b(1 + payload.size(), uint8_t(tag << 5 | payload.size()));
+    std::copy(payload.begin(), payload.end(), b.begin() + 1);
+    return b;
+}
 
 inline Bytes Checksummed(Bytes block) {
     unsigned sum = 0;
@@ -90,11 +103,14 @@ inline Bytes Build(const Edid_Layout &s) {
     }
     b[126] = uint8_t(s.cta.size());
     Bytes edid = Checksummed(b);
-    for (const std::vector<Bytes> &dtds : s.cta) {
+    for (size_t n = 0; n < s.cta.size(); ++n) {
+        const std::vector<Bytes> &dtds = s.cta[n];
+        const Bytes data = n < s.cta_data.size() ? s.cta_data[n] : Bytes();
         Bytes x(128, 0);
-        x[0] = 0x02, x[1] = 3, x[2] = 4;
+        x[0] = 0x02, x[1] = 3, x[2] = uint8_t(4 + data.size());
+        std::copy(data.begin(), data.end(), x.begin() + 4);
         for (size_t i = 0; i < dtds.size(); ++i)
-            std::copy(dtds[i].begin(), dtds[i].end(), x.begin() + 4 + 18 * i);
+            std::copy(dtds[i].begin(), dtds[i].end(), x.begin() + x[2] + 18 * i);
         x = Checksummed(x);
         edid.insert(edid.end(), x.begin(), x.end());
     }

@@ -84,13 +84,10 @@ const Tag_Option kShowOptions[] = {
     {"--vref", "a refresh rate in Hz"}, {"--svg", "a file name"}, {nullptr, nullptr}};
 const Tag_Option kEdidOptions[] = {
     {"--name", "a monitor name"}, {"--force", nullptr}, {nullptr, nullptr}};
-const Tag_Option kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"},
-                                     {"--dmt-id", "a DMT id"},
-                                     {"--cvt", "WIDTHxHEIGHTxREFRESH"},
-                                     {"--rb", "1 or 2"},
-                                     {"--gtf", "WIDTHxHEIGHTxREFRESH"},
-                                     {"--modeline", "a modeline"},
-                                     {nullptr, nullptr}};
+const Tag_Option kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"}, {"--dmt-id", "a DMT id"},
+                                     {"--cvt", "WIDTHxHEIGHTxREFRESH"}, {"--rb", "1 or 2"},
+                                     {"--gtf", "WIDTHxHEIGHTxREFRESH"}, {"--secondary", "C,M,K,J"},
+                                     {"--modeline", "a modeline"},      {nullptr, nullptr}};
 const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
                                    {"--edid", "an EDID file"},
                                    {"--force", nullptr},
@@ -165,7 +162,8 @@ const Tag_Command kCommands[] = {
      "  --dmt-id ID         the DMT mode of that id, decimal or 0x hex\n"
      "  --cvt WxHxR [--rb 1|2]\n"
      "                      VESA CVT 1.2, CRT blanking or reduced blanking v1 or v2\n"
-     "  --gtf WxHxR         VESA GTF, default curve\n"
+     "  --gtf WxHxR [--secondary C,M,K,J]\n"
+     "                      VESA GTF, default curve or the curve C,M,K,J\n"
      "  --modeline \"CLOCK HDISP HSS HSE HTOT VDISP VSS VSE VTOT [+-hsync] [+-vsync]\"\n"
      "                      an X11 modeline (\"Modeline\" and a quoted name optional)\n"
      "A mode the DMT list does not hold, or a request the formulas refuse, is\n"

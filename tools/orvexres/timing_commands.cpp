@@ -53,6 +53,33 @@ bool ParseDmtId(const std::string &text, int64_t *id) {
     return true;
 }
 
+// "C,M,K,J" of a GTF curve: C and J in percent, whole or with a half ("40.5"),
+// M and K whole numbers. The values' ranges are the formula's to check.
+bool ParseGtfCurve(const std::string &text, Tag_Gtf_Curve *curve) {
+    int32_t *parts[4] = {&curve->c2, &curve->m, &curve->k, &curve->j2};
+    size_t pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        const bool doubled = i == 0 || i == 3;
+        size_t start = pos;
+        int32_t value = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 6)
+            value = value * 10 + (text[pos++] - '0');
+        if (pos == start)
+            return false;
+        value = doubled ? 2 * value : value;
+        if (doubled && pos < text.size() && text[pos] == '.') {
+            if (pos + 1 >= text.size() || (text[pos + 1] != '0' && text[pos + 1] != '5'))
+                return false;
+            value += text[pos + 1] == '5' ? 1 : 0;
+            pos += 2;
+        }
+        *parts[i] = value;
+        if (i < 3 && (pos >= text.size() || text[pos++] != ','))
+            return false;
+    }
+    return pos == text.size();
+}
+
 int RefuseTiming(const Tag_Invocation &call, const char *reason) {
     fprintf(stderr, "orvexres %s: error: %s\n", call.command->name, Printable(reason).c_str());
     return kExitRefused;
@@ -60,8 +87,8 @@ int RefuseTiming(const Tag_Invocation &call, const char *reason) {
 
 } // namespace
 
-const char kSourceSynopsis[] =
-    "--dmt WxHxR | --dmt-id ID | --cvt WxHxR [--rb 1|2] | --gtf WxHxR | --modeline \"LINE\"";
+const char kSourceSynopsis[] = "--dmt WxHxR | --dmt-id ID | --cvt WxHxR [--rb 1|2] | --gtf WxHxR "
+                               "[--secondary C,M,K,J] | --modeline \"LINE\"";
 
 int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
     const char *sources[] = {"--dmt", "--dmt-id", "--cvt", "--gtf", "--modeline"};
@@ -88,6 +115,13 @@ int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
             return UsageError(call.command, "--rb needs 1 or 2, not '" + Printable(*rb) + "'");
         blanking = *rb == "1" ? kCvtReducedBlankingV1 : kCvtReducedBlankingV2;
     }
+    const std::string *secondary = FindOption(call, "--secondary");
+    if (secondary != nullptr && strcmp(source, "--gtf") != 0)
+        return UsageError(call.command, "--secondary goes with --gtf only");
+    Tag_Gtf_Curve curve = kGtfDefaultCurve;
+    if (secondary != nullptr && !ParseGtfCurve(*secondary, &curve))
+        return UsageError(call.command, "--secondary needs C,M,K,J, e.g. 40,3600,128,35, not '" +
+                                            Printable(*secondary) + "'");
 
     Tag_Timing_Error error{};
     if (strcmp(source, "--modeline") == 0) {
@@ -121,6 +155,8 @@ int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
         made = mode != nullptr;
     } else if (strcmp(source, "--cvt") == 0) {
         made = MakeCvtTiming(width, height, refresh, blanking, timing, &error);
+    } else if (secondary != nullptr) {
+        made = MakeGtfCurveTiming(width, height, refresh, &curve, timing, &error);
     } else {
         made = MakeGtfTiming(width, height, refresh, timing, &error);
     }
