@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the database (resdat/) and the installer
-# (install/) by the unit and end-to-end tests: builds the coverage preset (gcc
-# with gcov), runs every test and prints the gcovr summaries; the POSIX
-# platform layer (platform/) is shown apart. Branches that only exceptions can
-# take, and those the compiler proves unreachable, are left out.
+# Line and branch coverage by the unit and end-to-end tests: builds the
+# coverage preset (gcc with gcov), runs every test and prints the gcovr
+# summaries of the database and the installer (resdat/, install/), the timing
+# library (timing/), the tools (tools/) and the POSIX platform layer
+# (platform/). Branches that only exceptions can take, and those the compiler
+# proves unreachable, are left out.
 #
 #   scripts/coverage.sh            summaries and per-file tables
 #   ORVEX_COVERAGE_HTML=1 ...      also build/coverage/html/index.html
@@ -34,10 +35,13 @@ report() {
     gcovr "${common[@]}" "$@" --txt --branches --print-summary
 }
 report "resdat/ and install/" --filter 'resdat/' --filter 'install/'
+report "timing/" --filter 'timing/'
+report "tools/" --filter 'tools/'
 report "platform/" --filter 'platform/'
 if [[ -n ${ORVEX_COVERAGE_HTML:-} ]]; then
     mkdir -p build/coverage/html
-    gcovr "${common[@]}" --filter 'resdat/' --filter 'install/' --filter 'platform/' \
+    gcovr "${common[@]}" --filter 'resdat/' --filter 'install/' --filter 'timing/' \
+        --filter 'tools/' --filter 'platform/' \
         --html-details build/coverage/html/index.html
     echo "HTML: build/coverage/html/index.html"
 fi
