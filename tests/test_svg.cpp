@@ -159,14 +159,14 @@ TEST(Svg, SizeAndRefusals) {
     Tag_Timing_Error error;
     EXPECT_TRUE(RenderTimingSvg(&worst, title.c_str(), &buffer[0], buffer.size(), &error));
     EXPECT_FALSE(RenderTimingSvg(&worst, title.c_str(), &buffer[0], buffer.size() - 1, &error));
-    EXPECT_EQ(error.code, kTimingErrorBuffer);
+    EXPECT_EQ(error.code, Timing_Error_Code::kBuffer);
     EXPECT_EQ(std::string(error.reason),
               "the SVG document does not fit in " + std::to_string(svg.size()) + " bytes");
     EXPECT_EQ(buffer[0], '\0');
 
     worst.v_sync = 0;
     EXPECT_FALSE(RenderTimingSvg(&worst, nullptr, &buffer[0], buffer.size(), &error));
-    EXPECT_EQ(error.code, kTimingErrorShape);
+    EXPECT_EQ(error.code, Timing_Error_Code::kShape);
     EXPECT_STREQ(error.reason, "vertical sync 0 is below 1");
     EXPECT_EQ(buffer[0], '\0');
 }

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/timing_fields.h"
 #include "timing/vesa.h"
 
 extern char **environ;
@@ -221,9 +222,7 @@ const std::map<int64_t, std::string> dmt_by_formula = {{0x43, "w=1856,h=1392,fps
 
 TEST_F(VesaOracle, EveryDmtModeById) {
     std::vector<Figures> listed = ListDmts();
-    int32_t count = 0;
-    GetDmtModes(&count);
-    ASSERT_EQ(listed.size(), static_cast<size_t>(count)) << "progressive modes in the list";
+    ASSERT_EQ(listed.size(), DmtModes().size()) << "progressive modes in the list";
     std::vector<Job> jobs(listed.size());
     for (size_t i = 0; i < listed.size(); ++i) {
         auto formula = dmt_by_formula.find(listed[i].id);
@@ -265,7 +264,8 @@ TEST_F(VesaOracle, EveryDmtModeBySizeAndRate) {
 
 struct Grid_Case {
     const char *name;
-    int32_t blanking; // -1: GTF
+    bool cvt; // else GTF
+    Cvt_Blanking blanking;
 };
 
 void PrintTo(const Grid_Case &c, std::ostream *out) {
@@ -293,9 +293,9 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
         const Request &q = requests[i];
         std::string argument = "w=" + std::to_string(q.width) + ",h=" + std::to_string(q.height) +
                                ",fps=" + std::to_string(q.refresh);
-        if (c.blanking >= 0)
-            argument += ",rb=" + std::to_string(c.blanking);
-        jobs[i].args = {c.blanking >= 0 ? "--cvt" : "--gtf", argument};
+        if (c.cvt)
+            argument += ",rb=" + std::to_string(static_cast<int>(c.blanking));
+        jobs[i].args = {c.cvt ? "--cvt" : "--gtf", argument};
     }
     RunAll(&jobs);
     int mismatches = 0;
@@ -303,9 +303,8 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
         const Request &q = requests[i];
         Tag_Video_Timing t;
         Tag_Timing_Error error;
-        bool made = c.blanking >= 0
-                        ? MakeCvtTiming(q.width, q.height, q.refresh, c.blanking, &t, &error)
-                        : MakeGtfTiming(q.width, q.height, q.refresh, &t, &error);
+        bool made = c.cvt ? MakeCvtTiming(q.width, q.height, q.refresh, c.blanking, &t, &error)
+                          : MakeGtfTiming(q.width, q.height, q.refresh, &t, &error);
         std::string difference = made ? Compare(jobs[i].output, Ours(t)) : error.reason;
         if (difference.empty() && t.nominal_refresh != q.refresh)
             difference = "nominal refresh " + std::to_string(t.nominal_refresh);
@@ -317,10 +316,13 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
     printf("%s: %zu timings compared with the reference\n", c.name, requests.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formulas, VesaOracleGrid,
-    ::testing::Values(Grid_Case{"CVT", kCvtBlankingCrt}, Grid_Case{"CVT_RB", kCvtReducedBlankingV1},
-                      Grid_Case{"CVT_RBv2", kCvtReducedBlankingV2}, Grid_Case{"GTF", -1}),
-    [](const ::testing::TestParamInfo<Grid_Case> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formulas, VesaOracleGrid,
+                         ::testing::Values(Grid_Case{"CVT", true, Cvt_Blanking::kCrt},
+                                           Grid_Case{"CVT_RB", true, Cvt_Blanking::kReducedV1},
+                                           Grid_Case{"CVT_RBv2", true, Cvt_Blanking::kReducedV2},
+                                           Grid_Case{"GTF", false, Cvt_Blanking::kCrt}),
+                         [](const ::testing::TestParamInfo<Grid_Case> &info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -43,7 +43,7 @@ void AppendWhere(Tag_Text_Sink *reason, int64_t line, size_t offset) {
 }
 
 bool RefuseRoom(size_t capacity, size_t offset, Tag_Timing_Error *error) {
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kBuffer);
     AppendText(&reason, "the EDID is longer than the ");
     AppendInteger(&reason, static_cast<int64_t>(capacity));
     AppendText(&reason, " bytes of room: byte offset ");
@@ -91,7 +91,7 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
         for (char digit : word) {
             if (HexDigit(digit) >= 0)
                 continue;
-            Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+            Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, "hex text: the word ");
             AppendQuoted(&reason, word);
             AppendWhere(&reason, line, start);
@@ -99,7 +99,7 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
             return false;
         }
         if (word.size() % 2 != 0) {
-            Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+            Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, "hex text: the word ");
             AppendQuoted(&reason, word);
             AppendWhere(&reason, line, start);
@@ -151,7 +151,7 @@ const char *BlockKind(const uint8_t *block, int32_t index) {
     }
 }
 
-Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, int32_t code, int64_t block) {
+Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, Timing_Error_Code code, int64_t block) {
     Tag_Text_Sink reason = StartReason(error, code);
     AppendText(&reason, "block ");
     AppendInteger(&reason, block);
@@ -160,14 +160,14 @@ Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, int32_t code, int64_t bl
 
 bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) {
     if (size == 0) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorEdid);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kEdid);
         AppendText(&reason, "the EDID is empty: it has no bytes (an EDID is one or more blocks of "
                             "128 bytes)");
         return false;
     }
     if (size % kEdidBlockSize != 0) {
-        Tag_Text_Sink reason =
-            StartBlockReason(error, kTimingErrorEdid, static_cast<int64_t>(size / kEdidBlockSize));
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid,
+                                                static_cast<int64_t>(size / kEdidBlockSize));
         AppendText(&reason, " is cut short: it has ");
         AppendInteger(&reason, static_cast<int64_t>(size % kEdidBlockSize));
         AppendText(&reason, " of its 128 bytes (the EDID's ");
@@ -178,7 +178,7 @@ bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) 
     for (size_t i = 0; i < sizeof kHeader; ++i) {
         if (bytes[i] == kHeader[i])
             continue;
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, ": header byte ");
         AppendInteger(&reason, static_cast<int64_t>(i));
         AppendText(&reason, " is ");
@@ -191,7 +191,7 @@ bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) 
     const int64_t blocks = static_cast<int64_t>(size / kEdidBlockSize);
     const int64_t named = bytes[kExtensionCountByte];
     if (blocks != named + 1) {
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, " names ");
         AppendInteger(&reason, named);
         AppendText(&reason, named == 1 ? " extension block (byte 126), but "
@@ -212,8 +212,8 @@ bool CheckStructure(const uint8_t *bytes, size_t size, Tag_Timing_Error *error) 
     return true;
 }
 
-// The index of the first block whose checksum is wrong at or after first, or
-// -1; *bad receives the count of all of them.
+// The index of the first of the blocks whose checksum is wrong, or -1; *bad
+// receives the count of all of them.
 int32_t FindBadChecksum(const uint8_t *bytes, int32_t blocks, int32_t *bad) {
     int32_t first = -1;
     *bad = 0;
@@ -231,6 +231,14 @@ int32_t FindBadChecksum(const uint8_t *bytes, int32_t blocks, int32_t *bad) {
     return first;
 }
 
+// The checksum byte that makes the block's bytes sum to 0 modulo 256.
+uint8_t RightChecksum(const uint8_t *block) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < kChecksumByte; ++i)
+        sum += block[i];
+    return static_cast<uint8_t>(0x100 - sum % 0x100);
+}
+
 // ---------------------------------------------------------------------------
 // Modes
 // ---------------------------------------------------------------------------
@@ -240,15 +248,17 @@ struct Tag_Decoder {
     bool reduced_cvt; // EDID 1.4 standard timings outside DMT by CVT reduced blanking
 };
 
-void Skip(Tag_Decoder *d, int32_t kind) {
-    ++d->edid->skipped[kind];
+void Skip(Tag_Decoder *d, Edid_Skip kind) {
+    int32_t index = static_cast<int32_t>(kind);
+    if (index >= 0 && index < kEdidSkipKinds)
+        ++d->edid->skipped[index];
 }
 
-void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int32_t method,
+void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, Edid_Source source, Edid_Method method,
              int32_t block, int32_t index, int32_t dmt_id) {
     Tag_Edid *edid = d->edid;
     if (!CheckTimingShape(&timing, nullptr))
-        return Skip(d, kEdidSkipShape);
+        return Skip(d, Edid_Skip::kShape);
     for (int32_t i = 0; i < edid->mode_count; ++i) {
         if (SameTimingNumbers(&edid->modes[i].timing, &timing)) {
             ++edid->duplicate_count;
@@ -256,7 +266,7 @@ void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int
         }
     }
     if (edid->mode_count >= kEdidModeMax)
-        return Skip(d, kEdidSkipRoom);
+        return Skip(d, Edid_Skip::kRoom);
     Tag_Edid_Mode &mode = edid->modes[edid->mode_count++];
     mode.timing = timing;
     mode.source = source;
@@ -270,11 +280,11 @@ void AddMode(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int
 void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index) {
     const uint8_t flags = p[17];
     if (flags & 0x80)
-        return Skip(d, kEdidSkipInterlaced);
+        return Skip(d, Edid_Skip::kInterlaced);
     if (flags & 0x60)
-        return Skip(d, kEdidSkipStereo);
+        return Skip(d, Edid_Skip::kStereo);
     if ((flags & 0x18) != 0x18)
-        return Skip(d, kEdidSkipComposite);
+        return Skip(d, Edid_Skip::kComposite);
     const int64_t h_active = p[2] | (p[4] & 0xf0) << 4;
     const int64_t h_blank = p[3] | (p[4] & 0x0f) << 8;
     const int64_t v_active = p[5] | (p[7] & 0xf0) << 4;
@@ -298,7 +308,7 @@ void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index)
     t.h_sync_positive = (flags & 0x02) != 0;
     t.v_sync_positive = (flags & 0x04) != 0;
     t.nominal_refresh = static_cast<int64_t>(floor(GetTimingRefresh(&t) + 0.5));
-    AddMode(d, t, kEdidSourceDetailed, kEdidMethodDetailed, block, index, 0);
+    AddMode(d, t, Edid_Source::kDetailed, Edid_Method::kDetailed, block, index, 0);
 }
 
 // The DTDs of a CTA-861 extension block: from the offset in byte 2 to the
@@ -358,17 +368,17 @@ void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
             continue;
         const Tag_Established &e = established[bit];
         if (e.published != nullptr) {
-            AddMode(d, *e.published, kEdidSourceEstablished, kEdidMethodPublished, 0, bit, 0);
+            AddMode(d, *e.published, Edid_Source::kEstablished, Edid_Method::kPublished, 0, bit, 0);
             continue;
         }
         const Tag_Dmt_Mode *mode = FindDmtModeById(e.dmt_id, nullptr);
         if (mode == nullptr) {
-            Skip(d, kEdidSkipInterlaced); // the list leaves out only the interlaced mode
+            Skip(d, Edid_Skip::kInterlaced); // the list leaves out only the interlaced mode
             continue;
         }
         Tag_Video_Timing t;
         GetDmtModeTiming(mode, &t);
-        AddMode(d, t, kEdidSourceEstablished, kEdidMethodDmt, 0, bit, mode->id);
+        AddMode(d, t, Edid_Source::kEstablished, Edid_Method::kDmt, 0, bit, mode->id);
     }
 }
 
@@ -387,23 +397,24 @@ void AddStandard(Tag_Decoder *d, uint8_t first, uint8_t second, int32_t block, i
     const Tag_Dmt_Mode *mode = FindDmtMode(width, height, refresh, nullptr);
     if (mode != nullptr) {
         GetDmtModeTiming(mode, &t);
-        return AddMode(d, t, kEdidSourceStandard, kEdidMethodDmt, block, index, mode->id);
+        return AddMode(d, t, Edid_Source::kStandard, Edid_Method::kDmt, block, index, mode->id);
     }
-    int32_t method;
+    Edid_Method method;
     bool made;
     if (edid.revision >= 4) {
-        method = d->reduced_cvt ? kEdidMethodCvtReduced : kEdidMethodCvt;
+        method = d->reduced_cvt ? Edid_Method::kCvtReduced : Edid_Method::kCvt;
         made = MakeCvtTiming(width, height, refresh,
-                             d->reduced_cvt ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &t, nullptr);
-    } else if (edid.range.present && edid.range.support == kEdidRangeSecondaryGtf) {
-        return Skip(d, kEdidSkipFormula);
+                             d->reduced_cvt ? Cvt_Blanking::kReducedV1 : Cvt_Blanking::kCrt, &t,
+                             nullptr);
+    } else if (edid.range.present && edid.range.support == Edid_Range_Support::kSecondaryGtf) {
+        return Skip(d, Edid_Skip::kFormula);
     } else {
-        method = kEdidMethodGtf;
+        method = Edid_Method::kGtf;
         made = MakeGtfTiming(width, height, refresh, &t, nullptr);
     }
     if (!made)
-        return Skip(d, kEdidSkipFormula);
-    AddMode(d, t, kEdidSourceStandard, method, block, index, 0);
+        return Skip(d, Edid_Skip::kFormula);
+    AddMode(d, t, Edid_Source::kStandard, method, block, index, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -445,9 +456,9 @@ void ReadRange(const uint8_t *p, Tag_Edid *edid) {
     r.v_max_hz = p[6] + v_max_extra;
     r.h_min_khz = p[7] + h_min_extra;
     r.h_max_khz = p[8] + h_max_extra;
-    r.support = p[10];
+    r.support = static_cast<Edid_Range_Support>(p[10]);
     r.max_clock_khz = p[9] * 10000;
-    if (r.support == kEdidRangeCvt) {
+    if (r.support == Edid_Range_Support::kCvt) {
         r.max_clock_khz -= (p[12] >> 2) * 250;
         r.cvt_standard = (p[15] & 0x08) != 0;
         r.cvt_reduced = (p[15] & 0x10) != 0;
@@ -499,7 +510,7 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
     Tag_Decoder d;
     d.edid = edid;
-    d.reduced_cvt = edid->range.present && edid->range.support == kEdidRangeCvt &&
+    d.reduced_cvt = edid->range.present && edid->range.support == Edid_Range_Support::kCvt &&
                     edid->range.cvt_reduced && !edid->range.cvt_standard;
 
     int32_t dtd = 0;
@@ -554,16 +565,18 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
     const int32_t first_bad = FindBadChecksum(bytes, blocks, &bad);
     if (first_bad >= 0 && !force) {
         const uint8_t *block = bytes + static_cast<size_t>(first_bad) * kEdidBlockSize;
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorChecksum, first_bad);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kChecksum, first_bad);
         AppendText(&reason, " (");
         AppendText(&reason, BlockKind(block, first_bad));
         AppendText(&reason, ") checksum is ");
         AppendHex(&reason, block[kChecksumByte], 2);
-        AppendText(&reason, ", should make the sum 0");
+        AppendText(&reason, ", should be ");
+        AppendHex(&reason, RightChecksum(block), 2);
+        AppendText(&reason, " to make the sum 0");
         return false;
     }
     if (bytes[18] != 1) {
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, ": EDID version ");
         AppendInteger(&reason, bytes[18]);
         AppendText(&reason, ".");
@@ -591,23 +604,23 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
     auto how = [&]() {
         AppendText(&sink, " (");
         switch (mode->method) {
-        case kEdidMethodDmt:
+        case Edid_Method::kDmt:
             AppendText(&sink, "DMT ");
             AppendHex(&sink, static_cast<uint64_t>(mode->dmt_id), 2);
             break;
-        case kEdidMethodPublished:
+        case Edid_Method::kPublished:
             AppendText(&sink, mode->index >= 0 && mode->index < kEstablishedCount &&
                                       established[mode->index].origin != nullptr
                                   ? established[mode->index].origin
                                   : "published");
             break;
-        case kEdidMethodGtf:
+        case Edid_Method::kGtf:
             AppendText(&sink, "GTF");
             break;
-        case kEdidMethodCvt:
+        case Edid_Method::kCvt:
             AppendText(&sink, "CVT");
             break;
-        case kEdidMethodCvtReduced:
+        case Edid_Method::kCvtReduced:
             AppendText(&sink, "CVT reduced blanking");
             break;
         default:
@@ -617,14 +630,14 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
         AppendText(&sink, ")");
     };
     switch (mode->source) {
-    case kEdidSourceDetailed:
+    case Edid_Source::kDetailed:
         AppendText(&sink, "DTD ");
         AppendInteger(&sink, mode->index);
         AppendText(&sink, " of block ");
         AppendInteger(&sink, mode->block);
         AppendText(&sink, mode->block > 0 ? " (CTA-861)" : "");
         break;
-    case kEdidSourceEstablished:
+    case Edid_Source::kEstablished:
         AppendText(&sink, mode->index == kManufacturerBit ? "manufacturer's timing "
                                                           : "established timing ");
         size_and_rate();
@@ -648,19 +661,19 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
     return true;
 }
 
-const char *DescribeEdidSkip(int32_t kind) {
+const char *DescribeEdidSkip(Edid_Skip kind) {
     switch (kind) {
-    case kEdidSkipInterlaced:
+    case Edid_Skip::kInterlaced:
         return "interlaced";
-    case kEdidSkipStereo:
+    case Edid_Skip::kStereo:
         return "stereo";
-    case kEdidSkipComposite:
+    case Edid_Skip::kComposite:
         return "composite sync";
-    case kEdidSkipShape:
+    case Edid_Skip::kShape:
         return "not a mode";
-    case kEdidSkipFormula:
+    case Edid_Skip::kFormula:
         return "no formula";
-    case kEdidSkipRoom:
+    case Edid_Skip::kRoom:
         return "no room";
     default:
         return "";

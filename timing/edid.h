@@ -38,9 +38,9 @@ const size_t kEdidMaxSize = kEdidBlockSize * kEdidMaxBlocks; // 32768
 //   (blanks around them allowed), the line edid-decode prints between its
 //   dump and its decoded output; nothing after that line is read.
 //
-// Refusals: kTimingErrorSyntax for a word that is not hex or has an odd
+// Refusals: Timing_Error_Code::kSyntax for a word that is not hex or has an odd
 // number of digits (the reason quotes the word and gives its line and byte
-// offset in the text); kTimingErrorBuffer when the bytes exceed capacity (the
+// offset in the text); Timing_Error_Code::kBuffer when the bytes exceed capacity (the
 // reason gives the offset in the input where they do). Whether the bytes make
 // an EDID (their length included: none, a part block, the extension count) is
 // DecodeEdid's to say. An input of any size is read or refused within
@@ -53,64 +53,73 @@ bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size
 // ---------------------------------------------------------------------------
 
 // Where a mode came from.
-const int32_t kEdidSourceDetailed = 0;    // a detailed timing descriptor (DTD)
-const int32_t kEdidSourceEstablished = 1; // established timings I and II, and byte 37 bit 7
-const int32_t kEdidSourceStandard = 2;    // a standard timing (2-byte code)
+enum class Edid_Source : int32_t {
+    kDetailed = 0,    // a detailed timing descriptor (DTD)
+    kEstablished = 1, // established timings I and II, and byte 37 bit 7
+    kStandard = 2,    // a standard timing (2-byte code)
+};
 
 // How its numbers were had.
-const int32_t kEdidMethodDetailed = 0;   // read from the descriptor
-const int32_t kEdidMethodDmt = 1;        // the DMT mode (timing/vesa.h), dmt_id
-const int32_t kEdidMethodPublished = 2;  // an established timing outside DMT: its published timing
-const int32_t kEdidMethodGtf = 3;        // GTF, default curve
-const int32_t kEdidMethodCvt = 4;        // CVT, CRT blanking
-const int32_t kEdidMethodCvtReduced = 5; // CVT, reduced blanking v1
+enum class Edid_Method : int32_t {
+    kDetailed = 0,   // read from the descriptor
+    kDmt = 1,        // the DMT mode (timing/vesa.h), dmt_id
+    kPublished = 2,  // an established timing outside DMT: its published timing
+    kGtf = 3,        // GTF, default curve
+    kCvt = 4,        // CVT, CRT blanking
+    kCvtReduced = 5, // CVT, reduced blanking v1
+};
 
 // One mode. The timing's nominal refresh is, for a DTD, its computed refresh
 // rounded to the nearest whole Hz (halves up); for established and standard
 // timings, the rate they are named by (640x480 at 72.809 Hz is 72).
 struct Tag_Edid_Mode {
     Tag_Video_Timing timing;
-    int32_t source; // kEdidSource*
-    int32_t method; // kEdidMethod*
-    int32_t block;  // the block it is in, 0 the base block
+    Edid_Source source;
+    Edid_Method method;
+    int32_t block; // the block it is in, 0 the base block
     // DTD: its number among the DTDs of its block, from 1. Established: the
     // bit, from 0 (byte 35 bit 7) to 16 (byte 37 bit 7). Standard: from 1 to
     // 8 in the base block's list, then on from 9 through the standard timing
     // descriptors (0xFA), six each, in block order.
     int32_t index;
-    int32_t dmt_id; // of kEdidMethodDmt; 0 otherwise
+    int32_t dmt_id; // of Edid_Method::kDmt; 0 otherwise
 };
 
-// Why a mode was not taken. Each is counted in Tag_Edid.skipped.
-const int32_t kEdidSkipInterlaced = 0; // an interlaced DTD, or 1024x768 at 87 Hz interlaced
-const int32_t kEdidSkipStereo = 1;     // a DTD with stereo (and not interlaced)
-const int32_t kEdidSkipComposite = 2;  // a DTD with composite sync (analog or digital)
-const int32_t kEdidSkipShape = 3;      // numbers CheckTimingShape refuses
-const int32_t kEdidSkipFormula = 4;    // a standard timing the formulas here do not give
-const int32_t kEdidSkipRoom = 5;       // a distinct mode beyond kEdidModeMax
+// Why a mode was not taken. Each is counted in Tag_Edid.skipped, at the
+// kind's value.
+enum class Edid_Skip : int32_t {
+    kInterlaced = 0, // an interlaced DTD, or 1024x768 at 87 Hz interlaced
+    kStereo = 1,     // a DTD with stereo (and not interlaced)
+    kComposite = 2,  // a DTD with composite sync (analog or digital)
+    kShape = 3,      // numbers CheckTimingShape refuses
+    kFormula = 4,    // a standard timing the formulas here do not give
+    kRoom = 5,       // a distinct mode beyond kEdidModeMax
+};
 const int32_t kEdidSkipKinds = 6;
 
 // The Display Range Limits descriptor (0xFD). In EDID 1.4 its byte 4 may add
 // 255 to the maximum (and the minimum) rates; that is applied here. The
 // clock: byte 9 in 10 MHz, less byte 12's 0.25 MHz steps when the descriptor
 // declares CVT support (EDID 1.4).
-const int32_t kEdidRangeGtf = 0;          // byte 10 = 0x00: default GTF
-const int32_t kEdidRangeLimitsOnly = 1;   // 0x01: range limits only
-const int32_t kEdidRangeSecondaryGtf = 2; // 0x02: secondary GTF curve
-const int32_t kEdidRangeCvt = 4;          // 0x04: CVT support (EDID 1.4)
+enum class Edid_Range_Support : int32_t {
+    kGtf = 0,          // byte 10 = 0x00: default GTF
+    kLimitsOnly = 1,   // 0x01: range limits only
+    kSecondaryGtf = 2, // 0x02: secondary GTF curve
+    kCvt = 4,          // 0x04: CVT support (EDID 1.4)
+};
 struct Tag_Edid_Range {
     bool present;     // the base block has the descriptor (the first one counts)
     int32_t v_min_hz; // vertical rate, Hz
     int32_t v_max_hz;
     int32_t h_min_khz; // horizontal rate, kHz
     int32_t h_max_khz;
-    int32_t max_clock_khz; // maximum pixel clock, kHz
-    int32_t support;       // byte 10, one of kEdidRange* or another value as given
-    bool cvt_standard;     // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
-    bool cvt_reduced;      // CVT support: reduced blanking supported (byte 15 bit 4)
+    int32_t max_clock_khz;      // maximum pixel clock, kHz
+    Edid_Range_Support support; // byte 10: one of the above, or another value as given
+    bool cvt_standard;          // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
+    bool cvt_reduced;           // CVT support: reduced blanking supported (byte 15 bit 4)
 };
 
-// Room for modes: more distinct modes than this are counted (kEdidSkipRoom).
+// Room for modes: more distinct modes than this are counted (Edid_Skip::kRoom).
 const int32_t kEdidModeMax = 128;
 // The name: 13 characters at most, and the NUL.
 const size_t kEdidNameSize = 14;
@@ -134,7 +143,7 @@ struct Tag_Edid {
     Tag_Edid_Mode modes[kEdidModeMax];
     int32_t mode_count;
     int32_t duplicate_count;         // modes dropped as equal to an earlier one
-    int32_t skipped[kEdidSkipKinds]; // by kEdidSkip*
+    int32_t skipped[kEdidSkipKinds]; // by Edid_Skip
 };
 
 // Decode size bytes as an EDID into *edid (overwritten in full when the
@@ -142,12 +151,12 @@ struct Tag_Edid {
 //
 // The bytes are checked first, in this order, each refusal naming the block
 // or the byte offset: there are bytes, a whole number of 128-byte blocks
-// (kTimingErrorEdid); block 0 starts with the header 00 ff ff ff ff ff ff 00
-// (kTimingErrorEdid); its byte 126 names exactly the extension blocks there
-// are (kTimingErrorEdid); each block's 128 bytes sum to 0 modulo 256
-// (kTimingErrorChecksum, e.g. "block 1 (CTA-861) checksum is 0x3c, should
-// make the sum 0"; with force the blocks are decoded all the same and counted
-// in bad_checksum_count); the version (byte 18) is 1 (kTimingErrorEdid).
+// (Timing_Error_Code::kEdid); block 0 starts with the header 00 ff ff ff ff ff
+// ff 00 (kEdid); its byte 126 names exactly the extension blocks there are
+// (kEdid); each block's 128 bytes sum to 0 modulo 256 (kChecksum, e.g. "block
+// 1 (CTA-861) checksum is 0x3c, should be 0x3d to make the sum 0"; with force
+// the blocks are decoded all the same and counted in bad_checksum_count); the
+// version (byte 18) is 1 (kEdid).
 //
 // The modes, each distinct one once, in this order:
 // - the DTDs of the base block's four descriptors, then of each CTA-861
@@ -169,14 +178,14 @@ struct Tag_Edid {
 //   before), refresh (byte 2 & 0x3f) + 60. The DMT mode of that size and rate
 //   where there is one (FindDmtMode); otherwise by formula: before EDID 1.4,
 //   GTF (but not when the range limits declare a secondary GTF curve, which
-//   is not computed here: such a timing is skipped, kEdidSkipFormula); from
+//   is not computed here: such a timing is skipped, Edid_Skip::kFormula); from
 //   EDID 1.4 on, CVT with CRT blanking, or with reduced blanking (v1) when
 //   the range limits declare CVT support with reduced blanking and without
 //   standard blanking.
 // A mode is a duplicate of an earlier one when every number of its timing
 // (clock, counts, cursor offsets, polarities) is the same; the nominal
 // refresh, a name, is not compared. Every mode taken passes
-// CheckTimingShape; one that does not is skipped (kEdidSkipShape).
+// CheckTimingShape; one that does not is skipped (Edid_Skip::kShape).
 //
 // Other extension blocks (block maps, DisplayID, ...) and the other
 // descriptors are passed over.
@@ -199,6 +208,6 @@ const size_t kEdidDescriptionSize = 96;
 bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size);
 
 // A short English name of a skip kind ("interlaced"); "" for another value.
-const char *DescribeEdidSkip(int32_t kind);
+const char *DescribeEdidSkip(Edid_Skip kind);
 
 #endif

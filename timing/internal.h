@@ -8,6 +8,7 @@
 
 #include <string_view>
 
+#include "common/ascii.h"
 #include "timing/timing.h"
 
 // A bounded output text. Appends stop at the end of the buffer and set
@@ -37,7 +38,7 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text);
 // Start the reason of a refusal: sets the code and returns a sink over the
 // reason (a sink of size 0 when error is null). A reason too long for its
 // buffer is cut short.
-Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
+Tag_Text_Sink StartReason(Tag_Timing_Error *error, Timing_Error_Code code);
 
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -54,29 +55,13 @@ inline std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, end - first);
 }
 
-inline char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-// ASCII letters compared ignoring case.
-inline bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
 // Read text, all of it, as a decimal number: an optional sign (when
 // allow_sign), digits, and when fraction_digits > 0 an optional "." with
 // digits (at least one digit in all). The value is the number times
 // 10^fraction_digits, rounded to the nearest whole number (halves away from
-// zero). Magnitudes above limit are kScanOutOfRange; the value is then 0.
-const int32_t kScanOk = 0;
-const int32_t kScanNotNumber = 1;
-const int32_t kScanOutOfRange = 2;
-int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits, int64_t limit,
-                    int64_t *value);
+// zero). Magnitudes above limit are Scan_Result::kOutOfRange; the value is then 0.
+enum class Scan_Result { kOk, kNotNumber, kOutOfRange };
+Scan_Result ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits,
+                        int64_t limit, int64_t *value);
 
 #endif

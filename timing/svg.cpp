@@ -200,7 +200,7 @@ bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *bu
     if (sink.overflow) {
         if (size > 0)
             buffer[0] = '\0';
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kBuffer);
         AppendText(&reason, "the SVG document does not fit in ");
         AppendInteger(&reason, static_cast<int64_t>(size));
         AppendText(&reason, " bytes");

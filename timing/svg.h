@@ -38,8 +38,8 @@ const size_t kTimingSvgSize = 4096;
 // references, control characters as '?'; beyond kTimingSvgTitleMax bytes it
 // is cut short with "...".
 //
-// False with kTimingErrorShape when CheckTimingShape refuses the timing (a
-// picture needs positive totals), and with kTimingErrorBuffer when the
+// False with Timing_Error_Code::kShape when CheckTimingShape refuses the timing (a
+// picture needs positive totals), and with Timing_Error_Code::kBuffer when the
 // document and its NUL do not fit in size bytes; the buffer then holds ""
 // (when size > 0). kTimingSvgSize bytes always suffice.
 bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *buffer, size_t size,

@@ -43,19 +43,18 @@ struct Tag_Dmt_Mode {
 // The named refresh is the nearest whole Hz of the mode's rate, but for
 // 640x480 at 72.809 Hz (DMT 0x05), which the standard names 72.
 
-// The list in id order; *count receives the number of modes. The one
-// interlaced mode of the standard (DMT 0x0F, 1024x768 at 43 Hz interlaced) is
-// not in it: a timing block cannot describe interlace.
-const Tag_Dmt_Mode *GetDmtModes(int32_t *count);
+// The list holds the modes of ids 0x01 to 0x58 but one: the one interlaced
+// mode of the standard (DMT 0x0F, 1024x768 at 43 Hz interlaced), as a timing
+// block cannot describe interlace.
 
-// The mode of a DMT id, or null with kTimingErrorNotFound (the reason says
-// when the id is the interlaced one).
+// The mode of a DMT id, or null with Timing_Error_Code::kNotFound (the reason
+// says when the id is the interlaced one).
 const Tag_Dmt_Mode *FindDmtModeById(int64_t id, Tag_Timing_Error *error);
 
 // The mode of a size and named refresh. Where two modes share them, the one
 // without reduced blanking is taken; between two with reduced blanking
 // (4096x2160 at 60 Hz: 0x57 at 59.99997 Hz and 0x58 at 59.94 Hz), the one
-// whose rate is nearer the named refresh. Null with kTimingErrorNotFound when
+// whose rate is nearer the named refresh. Null with Timing_Error_Code::kNotFound when
 // the list has no such mode; the reason names the nearest modes
 // (FindNearestDmtModes, up to three).
 const Tag_Dmt_Mode *FindDmtMode(int64_t width, int64_t height, int64_t refresh,
@@ -78,7 +77,7 @@ void GetDmtModeTiming(const Tag_Dmt_Mode *mode, Tag_Video_Timing *timing);
 
 // Requests the formulas take: width and height kVesaMinSize .. kVesaMaxSize,
 // refresh 1 .. kVesaMaxRefresh Hz. Others are refused with
-// kTimingErrorRequest, and so is a result whose pixel clock CheckTimingClock
+// Timing_Error_Code::kRequest, and so is a result whose pixel clock CheckTimingClock
 // refuses (one that rounds to 0, or exceeds kTimingMaxClockHz). Any other
 // result is returned as the formula gives it, even where that is no usable
 // mode: GTF's blanking at small sizes and low rates is narrower than its
@@ -89,9 +88,11 @@ const int64_t kVesaMaxSize = 16384;
 const int64_t kVesaMaxRefresh = 1000;
 
 // The blanking of a CVT timing.
-const int32_t kCvtBlankingCrt = 0;       // CRT blanking
-const int32_t kCvtReducedBlankingV1 = 1; // reduced blanking, version 1
-const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
+enum class Cvt_Blanking : int32_t {
+    kCrt = 0,       // CRT blanking
+    kReducedV1 = 1, // reduced blanking, version 1
+    kReducedV2 = 2, // reduced blanking, version 2
+};
 
 // The CVT 1.2 timing of width x height at refresh Hz, progressive, without
 // margins. With CRT blanking and reduced blanking v1 the width is rounded down
@@ -104,7 +105,7 @@ const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
 // negative, steps of 0.25 MHz. Reduced blanking v2: the width as given, 80
 // pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz.
 // The nominal refresh is refresh.
-bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
+bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, Cvt_Blanking blanking,
                    Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 // The GTF timing of width x height at refresh Hz, progressive, without

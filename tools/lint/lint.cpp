@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "common/ascii.h"
 #include "install/crt_timing.h"
 #include "timing/timing.h"
 
@@ -93,32 +94,32 @@ void ReportKeyedFindings(const Tag_Block_Check *check, const Tag_Timing_Block_Re
         QuoteLine(text, f.offset, quote);
         const char *key = f.field >= 0 ? timing_field_keys[f.field] : "";
         switch (f.kind) {
-        case kBlockFindingMissingKey:
+        case Block_Finding::kMissingKey:
             Emit(check, 0, kRuleMissingKey, "no %s line: %s is missing", key,
                  kFieldMeaning[f.field]);
             break;
-        case kBlockFindingDuplicateKey:
+        case Block_Finding::kDuplicateKey:
             Emit(check, f.line, kRuleDuplicateKey, "%s given again (first on line %d): \"%s\"", key,
                  check->block->header_line + report->fields[f.field].line, quote);
             break;
-        case kBlockFindingUnknownKey:
+        case Block_Finding::kUnknownKey:
             Emit(check, f.line, kRuleUnknownKey, "unknown key: \"%s\"", quote);
             break;
-        case kBlockFindingNotKeyValue:
+        case Block_Finding::kNotKeyValue:
             Emit(check, f.line, kRuleUnknownKey,
                  "neither a \"key=value\" line nor a comment: \"%s\"", quote);
             break;
-        case kBlockFindingBadNumber:
+        case Block_Finding::kBadNumber:
             Emit(check, f.line, kRuleBadNumber, "\"%s\": %s", quote,
                  f.field == kFieldHdr   ? "not a decimal number of MHz (e.g. 25.175mHz)"
                  : f.field == kFieldVlr ? "not a whole number of Hz (e.g. 60Hz)"
                                         : "not a whole number");
             break;
-        case kBlockFindingOutOfRange:
+        case Block_Finding::kOutOfRange:
             Emit(check, f.line, kRuleBadNumber, "\"%s\": a number too large to be %s", quote,
                  kFieldMeaning[f.field]);
             break;
-        case kBlockFindingBadPolarity:
+        case Block_Finding::kBadPolarity:
             Emit(check, f.line, kRuleBadPolarity,
                  "\"%s\": neither positive nor negative; the installer takes it as negative",
                  quote);
@@ -173,7 +174,7 @@ void CheckSlots(const Tag_Block_Check *check, const Tag_Timing_Block_Report *rep
     }
     for (int field : {kFieldHp, kFieldVp}) {
         const Tag_Block_Field &keyed = report->fields[field];
-        if (keyed.finding != kBlockFindingNone)
+        if (keyed.finding != Block_Finding::kNone)
             continue;
         bool positive =
             field == kFieldHp ? report->timing.h_sync_positive : report->timing.v_sync_positive;
@@ -207,7 +208,7 @@ void CheckNumbers(const Tag_Block_Check *check, const Tag_Timing_Block_Report *r
     const Tag_Block_Field *fields = report->fields;
     auto read = [fields](std::initializer_list<int> wanted) {
         for (int field : wanted)
-            if (fields[field].line == 0 || fields[field].finding != kBlockFindingNone)
+            if (fields[field].line == 0 || fields[field].finding != Block_Finding::kNone)
                 return false;
         return true;
     };
@@ -304,18 +305,6 @@ void LintTimingBlock(const Tag_Lint_Block *block, const Tag_Lint_Range *range, L
     CheckNumbers(&check, &report, range);
 }
 
-// Two "WxH" texts equal, ignoring the case of ASCII letters.
-static bool SameSize(const char *a, const char *b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
-
 bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context) {
     // Which blocks the monitors use, by position.
     size_t blocks = 0;
@@ -357,7 +346,8 @@ bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context) {
     if (mode == nullptr)
         return true;
     for (const Tag_Resolution_Entry *r = generic->res_list; r != nullptr; r = r->next)
-        if (r->timing_info != nullptr && SameSize(r->timing_info->res_id_string, mode))
+        if (r->timing_info != nullptr &&
+            AsciiEqualIgnoringCase(r->timing_info->res_id_string, mode))
             return true;
     int32_t first = 0;
     int32_t last = 0;

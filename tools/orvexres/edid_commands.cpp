@@ -32,7 +32,7 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
                        bytes.size(), &count, &error) ||
         !DecodeEdid(bytes.data(), count, HasOption(call, "--force"), edid, &error)) {
         Report(path, 0, RES_DAT_ERR_CONTENT, std::string("not a usable EDID: ") + error.reason,
-               error.code == kTimingErrorChecksum
+               error.code == Timing_Error_Code::kChecksum
                    ? "--force decodes it despite the checksum"
                    : "give the monitor's EDID as 128-byte blocks, binary or a hex dump");
         return false;
@@ -79,7 +79,8 @@ int RunEdid(const Tag_Invocation &call) {
            edid.range.present ? "; " : "", RangeText(edid).c_str());
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
         if (edid.skipped[kind] > 0)
-            printf("; skipped: %d %s\n", edid.skipped[kind], DescribeEdidSkip(kind));
+            printf("; skipped: %d %s\n", edid.skipped[kind],
+                   DescribeEdidSkip(static_cast<Edid_Skip>(kind)));
     printf("[M0]\nname=%s\n", Printable(value).c_str());
     for (int32_t i = 0; i < edid.mode_count; ++i)
         printf("timing%d = %s\n", i, BlockIdOf(i, edid.modes[i].timing).c_str());
