@@ -6,11 +6,7 @@
 #include "resdat/internal.h"
 
 uint32_t NameHash(const char *name) {
-    // FNV-1a over the case-folded bytes.
-    uint32_t hash = 2166136261u;
-    for (const char *p = name; *p != '\0'; ++p)
-        hash = (hash ^ static_cast<unsigned char>(AsciiLower(*p))) * 16777619u;
-    return hash;
+    return AsciiHashIgnoringCase(name);
 }
 
 void FreeNameIndex(NameIndex *index) {

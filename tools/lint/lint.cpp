@@ -429,51 +429,37 @@ void LintBlocks(const Tag_Lint_Range *range, const unsigned char *used, Lint_Sin
     }
 }
 
-// a's resolution before b's, ignoring the case of ASCII letters; equal ones
-// in list order.
-bool ResolutionBefore(const Tag_Resolution_Entry *a, size_t a_at, const Tag_Resolution_Entry *b,
-                      size_t b_at) {
-    for (const char *x = a->res_id_string, *y = b->res_id_string;; ++x, ++y) {
-        char cx = AsciiLower(*x);
-        char cy = AsciiLower(*y);
-        if (cx != cy)
-            return static_cast<unsigned char>(cx) < static_cast<unsigned char>(cy);
-        if (cx == '\0')
-            return a_at < b_at;
-    }
-}
-
-struct Tag_Listed {
-    const Tag_Resolution_Entry *entry;
-    size_t at; // its place in the monitor's list
+// A table of one monitor's resolutions by their text (ignoring case): slots
+// of entries, a power of two of them, at least twice the longest list.
+struct Tag_Resolution_Table {
+    const Tag_Resolution_Entry **slots;
+    size_t mask;
 };
 
 // A resolution a monitor lists again, at the line of the repeat, naming the
-// block of the first. entries has room for the longest list.
-void LintMonitorResolutions(const Tag_Monitor_Entry *monitor, Tag_Listed *entries, Lint_Sink sink,
-                            void *context) {
-    size_t count = 0;
-    for (const Tag_Resolution_Entry *r = monitor->res_list; r != nullptr; r = r->next, ++count)
-        entries[count] = Tag_Listed{r, count};
-    std::sort(entries, entries + count, [](const Tag_Listed &a, const Tag_Listed &b) {
-        return ResolutionBefore(a.entry, a.at, b.entry, b.at);
-    });
-    size_t first = 0;
-    for (size_t i = 1; i < count; ++i) {
-        if (!AsciiEqualIgnoringCase(entries[first].entry->res_id_string,
-                                    entries[i].entry->res_id_string)) {
-            first = i;
+// block of the first.
+void LintMonitorResolutions(const Tag_Monitor_Entry *monitor, Tag_Resolution_Table table,
+                            Lint_Sink sink, void *context) {
+    memset(table.slots, 0, (table.mask + 1) * sizeof *table.slots);
+    for (const Tag_Resolution_Entry *r = monitor->res_list; r != nullptr; r = r->next) {
+        size_t i = AsciiHashIgnoringCase(r->res_id_string) & table.mask;
+        while (table.slots[i] != nullptr &&
+               !AsciiEqualIgnoringCase(table.slots[i]->res_id_string, r->res_id_string))
+            i = (i + 1) & table.mask;
+        const Tag_Resolution_Entry *first = table.slots[i];
+        if (first == nullptr) {
+            table.slots[i] = r;
             continue;
         }
         char id[kResDatLineSize] = "";
-        if (entries[first].entry->timing_info != nullptr)
-            ComposeTimingId(id, sizeof id, entries[first].entry->timing_info);
+        if (first->timing_info != nullptr)
+            ComposeTimingId(id, sizeof id, first->timing_info);
         int32_t line = 0;
-        GetResDatResolutionLine(entries[i].entry, &line);
+        GetResDatResolutionLine(r, &line);
         EmitForFile(sink, context, line, kRuleDuplicateMode,
                     "monitor %s lists %s again: the installer and the tools use only the first, "
                     "block %s",
-                    monitor->monitor_id_string, entries[i].entry->res_id_string, id);
+                    monitor->monitor_id_string, r->res_id_string, id);
     }
 }
 
@@ -486,12 +472,17 @@ bool LintMonitors(Lint_Sink sink, void *context) {
             ++count;
         longest = std::max(longest, count);
     }
-    Tag_Listed *entries = static_cast<Tag_Listed *>(malloc(longest * sizeof *entries));
-    if (entries == nullptr)
+    size_t slots = 2;
+    while (slots < 2 * longest)
+        slots *= 2;
+    Tag_Resolution_Table table{
+        static_cast<const Tag_Resolution_Entry **>(malloc(slots * sizeof(Tag_Resolution_Entry *))),
+        slots - 1};
+    if (table.slots == nullptr)
         return false;
     for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next)
-        LintMonitorResolutions(m, entries, sink, context);
-    free(entries);
+        LintMonitorResolutions(m, table, sink, context);
+    free(table.slots);
     return true;
 }
 
