@@ -6,6 +6,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <charconv>
+
 #include "common/ascii.h"
 #include "resdat/resdat.h"
 
@@ -118,16 +120,8 @@ template <typename Out> void PutString(Out *out, const char *text) {
 
 template <typename Out> void PutDecimal(Out *out, int64_t value) {
     char digits[24];
-    size_t at = sizeof digits;
-    uint64_t magnitude =
-        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    do {
-        digits[--at] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0)
-        digits[--at] = '-';
-    PutBytes(out, digits + at, sizeof digits - at);
+    std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    PutBytes(out, digits, static_cast<size_t>(end.ptr - digits));
 }
 
 // "T3:640x480x60".

@@ -295,17 +295,24 @@ struct Tag_Insert {
     std::string text; // "\n" line ends
 };
 
+// The last line of the blocks of a list the load read; 0 when it read none.
+template <typename Record>
+int32_t LastLineOf(const Record *list, BOOLEAN (*lines)(const Record *, int32_t *, int32_t *)) {
+    int32_t after = 0;
+    for (const Record *record = list; record != nullptr; record = record->next) {
+        int32_t first = 0;
+        int32_t last = 0;
+        if (lines(record, &first, &last))
+            after = std::max(after, last);
+    }
+    return after;
+}
+
 // The new blocks: after the last block, or at the end of a file without one.
 void PlaceBlocks(const Tag_Edit &edit, const Tag_Edit_Plan &plan, std::vector<Tag_Insert> *out) {
     if (plan.blocks.empty())
         return;
-    int32_t after = 0;
-    for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next) {
-        int32_t first = 0;
-        int32_t last = 0;
-        if (GetResDatTimingLines(t, &first, &last))
-            after = std::max(after, last);
-    }
+    int32_t after = LastLineOf(GetTimingInfoHead(), GetResDatTimingLines);
     const std::string &bytes = edit.text.bytes;
     if (after == 0) { // no block yet
         bool ended = bytes.empty() || bytes.back() == '\n';
@@ -319,13 +326,7 @@ void PlaceBlocks(const Tag_Edit &edit, const Tag_Edit_Plan &plan, std::vector<Ta
 // A new monitor block: after the last monitor block, else before the first
 // timing block, else at the end of the file.
 void PlaceMonitor(const Tag_Edit &edit, const std::string &block, std::vector<Tag_Insert> *out) {
-    int32_t after = 0;
-    for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next) {
-        int32_t first = 0;
-        int32_t last = 0;
-        if (GetResDatMonitorLines(m, &first, &last))
-            after = std::max(after, last);
-    }
+    int32_t after = LastLineOf(GetMonitorEntryHead(), GetResDatMonitorLines);
     const Tag_File_Text &text = edit.text;
     int32_t first_block = 0;
     int32_t last = 0;
