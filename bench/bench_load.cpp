@@ -6,8 +6,9 @@
 //     with no look-ups at all: what the record model forces on any loader;
 //   - inih, a widely used C INI parser, on the same files;
 // how long writing the database back takes, against the write floor (the same
-// bytes with the same CR LF translation through one buffered stream); and the
-// loader's peak memory.
+// bytes with the same CR LF translation through one buffered stream); lint;
+// reading every timing block of the loaded database by key (ParseTimingBlock,
+// the reading lint and the tools build on); and the loader's peak memory.
 //
 //   bench_load [--runs N] FILE...      timings of every file, then the ratios
 //   bench_load --peak FILE             (internal) peak memory of one load
@@ -26,6 +27,7 @@
 #include <ini.h>
 
 #include "resdat/resdat.h"
+#include "timing/timing.h"
 #include "tools/lint/lint.h"
 
 namespace {
@@ -73,7 +75,7 @@ struct Result {
     std::string file;
     long bytes;
     long timing_blocks, records;
-    double read_dat, fgets_floor, contract_floor, inih, write_dat, write_floor, lint;
+    double read_dat, fgets_floor, contract_floor, inih, write_dat, write_floor, lint, by_key;
     long peak_kb;
 };
 
@@ -200,7 +202,7 @@ struct Tag_Timed {
 };
 
 Result Measure(const char *self, const char *file, int runs) {
-    Result r{file, FileSize(file), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Result r{file, FileSize(file), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
     // The database once, for the counts and the written text.
     ResDatReset();
@@ -275,6 +277,20 @@ Result Measure(const char *self, const char *file, int runs) {
              auto end = Clock::now();
              return Seconds(start, end);
          }},
+        // Every block of the database the load before left, read by key.
+        {&r.by_key,
+         [&] {
+             long complete = 0;
+             Tag_Timing_Block_Report report;
+             auto start = Clock::now();
+             for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next)
+                 complete += ParseTimingBlock(t->info_block, &report);
+             auto end = Clock::now();
+             if (complete != r.timing_blocks)
+                 fprintf(stderr, "bench_load: %s: %ld blocks incomplete\n", file,
+                         r.timing_blocks - complete);
+             return Seconds(start, end);
+         }},
         {&r.inih,
          [&] {
              long pairs = 0;
@@ -323,18 +339,19 @@ int main(int argc, char **argv) {
     }
 
     std::vector<Result> results;
-    printf("%-22s %6s %7s %8s %6s %8s %7s %9s %8s %8s %8s %8s %7s %7s\n", "file", "MB", "blocks",
-           "ReadDat", "MB/s", "rec/s", "fgets", "contract", "inih", "Write", "wfloor", "lint",
-           "peakMB", "peak/MB");
+    printf("%-22s %6s %7s %8s %6s %8s %7s %9s %8s %8s %8s %8s %7s %7s %7s\n", "file", "MB",
+           "blocks", "ReadDat", "MB/s", "rec/s", "fgets", "contract", "inih", "Write", "wfloor",
+           "lint", "byKey", "peakMB", "peak/MB");
     for (int i = first; i < argc; ++i) {
         Result r = Measure(argv[0], argv[i], runs);
         double mb = r.bytes / 1e6;
-        printf("%-22s %6.2f %7ld %8.2f %6.1f %8.3g %7.2f %9.2f %8.2f %8.2f %8.2f %8.2f %7.2f "
+        printf("%-22s %6.2f %7ld %8.2f %6.1f %8.3g %7.2f %9.2f %8.2f %8.2f %8.2f %8.2f %7.2f %7.2f "
                "%7.2f\n",
                r.file.substr(r.file.size() > 22 ? r.file.size() - 22 : 0).c_str(), mb,
                r.timing_blocks, r.read_dat * 1e3, mb / r.read_dat, r.records / r.read_dat,
                r.fgets_floor * 1e3, r.contract_floor * 1e3, r.inih * 1e3, r.write_dat * 1e3,
-               r.write_floor * 1e3, r.lint * 1e3, r.peak_kb / 1024.0, r.peak_kb * 1024.0 / r.bytes);
+               r.write_floor * 1e3, r.lint * 1e3, r.by_key * 1e3, r.peak_kb / 1024.0,
+               r.peak_kb * 1024.0 / r.bytes);
         fflush(stdout);
         results.push_back(r);
     }

@@ -1,12 +1,14 @@
 // Small helpers every part of the tree may use: they depend on nothing but
 // the C++ standard library.
 //
-// Case folding of ASCII letters, whatever the C locale says. Names of
-// monitors, resolutions and timing blocks, keys of header variables, bus-type
-// words, option names and registry names compare this way; a byte outside
-// A-Z is never folded.
+// Case folding of ASCII letters, whatever the C locale says, and a hash that
+// folds alike. Names of monitors, resolutions and timing blocks, keys of
+// header variables, bus-type words, option names and registry names compare
+// this way; a byte outside A-Z is never folded.
 #ifndef ORVEX_COMMON_ASCII_H
 #define ORVEX_COMMON_ASCII_H
+
+#include <stdint.h>
 
 #include <string_view>
 
@@ -44,6 +46,16 @@ constexpr bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
 constexpr bool AsciiStartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            AsciiEqualIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// A hash of a NUL-terminated text that ignores the case of ASCII letters, as
+// the comparisons above do (FNV-1a over the folded bytes): texts equal
+// ignoring case hash alike, for tables of names.
+constexpr uint32_t AsciiHashIgnoringCase(const char *text) {
+    uint32_t hash = 2166136261u;
+    for (; *text != '\0'; ++text)
+        hash = (hash ^ static_cast<unsigned char>(AsciiLower(*text))) * 16777619u;
+    return hash;
 }
 
 #endif

@@ -67,18 +67,6 @@ void Broken(const char *what, const std::string &detail) {
     abort();
 }
 
-bool EqualNoCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void CheckReasonText(const char *reason, size_t size, const char *what) {
     size_t length = strnlen(reason, size);
     if (length == 0 || length == size)

@@ -19,9 +19,6 @@ void PutFile(const std::string &path, const std::string &bytes);
 // The file's bytes; *ok tells whether it could be read.
 std::string GetFile(const std::string &path, bool *ok);
 
-// Texts equal ignoring the case of ASCII letters.
-bool EqualNoCase(const std::string &a, const std::string &b);
-
 // A refusal's reason (of the timing library) is a line of text: not empty,
 // terminated within its buffer, no control characters. Broken otherwise.
 void CheckReasonText(const char *reason, size_t size, const char *what);

@@ -33,7 +33,8 @@ static std::string Summary(const Tag_Edid &edid) {
            " trailing " + std::to_string(edid.trailing_blocks);
     for (int32_t i = 0; i < edid.mode_count && i < kEdidModeMax; ++i)
         out += "\n" + TimingFields(edid.modes[i].timing) + " " +
-               std::to_string(edid.modes[i].source) + std::to_string(edid.modes[i].method);
+               std::to_string(static_cast<int32_t>(edid.modes[i].source)) +
+               std::to_string(static_cast<int32_t>(edid.modes[i].method));
     return out;
 }
 
@@ -41,9 +42,9 @@ static void CheckDecoded(const Tag_Edid &edid) {
     if (edid.mode_count < 0 || edid.mode_count > kEdidModeMax || edid.duplicate_count < 0)
         Broken("mode counts out of range", std::to_string(edid.mode_count));
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
-        if (edid.skipped[kind] < 0 || DescribeEdidSkip(kind)[0] == '\0')
+        if (edid.skipped[kind] < 0 || DescribeEdidSkip(static_cast<Edid_Skip>(kind))[0] == '\0')
             Broken("a skip count out of range", std::to_string(kind));
-    if (edid.skipped[kEdidSkipRoom] > 0 && edid.mode_count != kEdidModeMax)
+    if (edid.skipped[static_cast<int32_t>(Edid_Skip::kRoom)] > 0 && edid.mode_count != kEdidModeMax)
         Broken("modes skipped for room with room left");
     const size_t name_length = strnlen(edid.name, sizeof edid.name);
     if (name_length == 0 || name_length == sizeof edid.name)
@@ -56,9 +57,10 @@ static void CheckDecoded(const Tag_Edid &edid) {
         Broken("skips, trailing blocks or notes out of range");
     for (int32_t i = 0; i < edid.skip_count; ++i) {
         const Tag_Edid_Skip &skip = edid.skips[i];
-        if (skip.kind < 0 || skip.kind >= kEdidSkipKinds || skip.kept >= edid.mode_count ||
-            (skip.kind == kEdidSkipSameId) != (skip.kept >= 0))
-            Broken("a skipped mode out of range", std::to_string(skip.kind));
+        const int32_t kind = static_cast<int32_t>(skip.kind);
+        if (kind < 0 || kind >= kEdidSkipKinds || skip.kept >= edid.mode_count ||
+            (skip.kind == Edid_Skip::kSameId) != (skip.kept >= 0))
+            Broken("a skipped mode out of range", std::to_string(kind));
     }
     int32_t folded = 0;
     for (int32_t source = 0; source < kEdidSourceKinds; ++source)
@@ -104,8 +106,9 @@ static void ChartAndEncode(const Tag_Edid &edid) {
     static Tag_Edid_Placement placed[kEdidModeMax];
     uint8_t block[kEdidBlockSize];
     if (!EncodeEdid(&request, block, placed, nullptr, &error)) {
-        if (error.code != kTimingErrorRequest)
-            Broken("an encoding refusal with another code", std::to_string(error.code));
+        if (error.code != Timing_Error_Code::kRequest)
+            Broken("an encoding refusal with another code",
+                   std::to_string(static_cast<int32_t>(error.code)));
         CheckReason(error, "an encoding refusal");
         return;
     }
@@ -114,7 +117,7 @@ static void ChartAndEncode(const Tag_Edid &edid) {
         Broken("an encoded EDID does not decode", error.reason);
     int32_t written = 0;
     for (int32_t i = 0; i < edid.mode_count; ++i) {
-        if (placed[i].where > kEdidPlacedStandard)
+        if (placed[i].where > Edid_Placed::kStandard)
             continue;
         ++written;
         bool found = false;
@@ -134,15 +137,16 @@ static void Decode(const uint8_t *bytes, size_t size) {
     Tag_Timing_Error error;
     const bool plain_ok = DecodeEdid(bytes, size, false, &plain, &error);
     if (!plain_ok) {
-        if (error.code != kTimingErrorEdid && error.code != kTimingErrorChecksum)
-            Broken("a decoding refusal with another code", std::to_string(error.code));
+        if (error.code != Timing_Error_Code::kEdid && error.code != Timing_Error_Code::kChecksum)
+            Broken("a decoding refusal with another code",
+                   std::to_string(static_cast<int32_t>(error.code)));
         CheckReason(error, "a decoding refusal");
     }
-    const int32_t plain_code = plain_ok ? kTimingErrorNone : error.code;
+    const Timing_Error_Code plain_code = plain_ok ? Timing_Error_Code::kNone : error.code;
     const bool forced_ok = DecodeEdid(bytes, size, true, &forced, &error);
     if (plain_ok && !forced_ok)
         Broken("force refuses what is taken without it", error.reason);
-    if (forced_ok && !plain_ok && plain_code != kTimingErrorChecksum)
+    if (forced_ok && !plain_ok && plain_code != Timing_Error_Code::kChecksum)
         Broken("force takes what is refused for more than a checksum");
     if (!forced_ok)
         return;
@@ -173,8 +177,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             Broken("more bytes read than there is room for");
         Decode(bytes, count);
     } else {
-        if (error.code != kTimingErrorSyntax && error.code != kTimingErrorBuffer)
-            Broken("an input refusal with another code", std::to_string(error.code));
+        if (error.code != Timing_Error_Code::kSyntax && error.code != Timing_Error_Code::kBuffer)
+            Broken("an input refusal with another code",
+                   std::to_string(static_cast<int32_t>(error.code)));
         CheckReason(error, "an input refusal");
     }
 

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Tag_Video_Timing timing;
     Tag_Timing_Error error;
     if (!ParseModeline(text.c_str(), &timing, &error)) {
-        if (error.code != kTimingErrorSyntax && error.code != kTimingErrorShape)
-            Broken("a refusal with another code", std::to_string(error.code));
+        if (error.code != Timing_Error_Code::kSyntax && error.code != Timing_Error_Code::kShape)
+            Broken("a refusal with another code", std::to_string(static_cast<int32_t>(error.code)));
         CheckReason(error, "a refusal");
         return 0;
     }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
 #include "fuzz_common.h"
 #include "load_checks.h"
 #include "resdat/resdat.h"
@@ -72,7 +73,7 @@ void Compare(const Snapshot &before, const Snapshot &after) {
     // which matched the entry's ignoring case.
     for (size_t m = 0; m < before.resolutions.size(); ++m)
         for (size_t r = 0; r < before.resolutions[m].size(); ++r)
-            if (!EqualNoCase(before.resolutions[m][r], after.resolutions[m][r]))
+            if (!AsciiEqualIgnoringCase(before.resolutions[m][r], after.resolutions[m][r]))
                 Broken("a resolution id differs after the round trip",
                        before.resolutions[m][r] + " / " + after.resolutions[m][r]);
     if (before.timings != after.timings)

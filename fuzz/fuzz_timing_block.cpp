@@ -20,10 +20,10 @@ static void CheckReport(const Tag_Timing_Block_Report &report, size_t length) {
     int32_t previous_line = 1;
     for (int32_t i = 0; i < report.finding_count; ++i) {
         const Tag_Block_Finding &f = report.findings[i];
-        if (f.kind < kBlockFindingMissingKey || f.kind > kBlockFindingBadPolarity || f.field < -1 ||
-            f.field >= kTimingFieldCount)
+        if (f.kind < Block_Finding::kMissingKey || f.kind > Block_Finding::kBadPolarity ||
+            f.field < -1 || f.field >= kTimingFieldCount)
             Broken("a finding of no kind or field", std::to_string(i));
-        if (f.kind == kBlockFindingMissingKey) {
+        if (f.kind == Block_Finding::kMissingKey) {
             if (f.line != 0 || f.field < 0 || report.fields[f.field].line != 0)
                 Broken("a missing key that is there");
             ++missing;
@@ -38,7 +38,7 @@ static void CheckReport(const Tag_Timing_Block_Report &report, size_t length) {
     bool complete = true;
     int32_t absent = 0;
     for (int32_t field = 0; field < kTimingFieldCount; ++field) {
-        complete = complete && report.fields[field].finding == kBlockFindingNone;
+        complete = complete && report.fields[field].finding == Block_Finding::kNone;
         absent += report.fields[field].line == 0;
     }
     if (complete != report.complete || missing != absent)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
 #include "fuzz_common.h"
 #include "resdat/resdat.h"
 
@@ -115,7 +116,7 @@ void CheckLoadAgainstInput(bool loaded, const uint8_t *data, size_t size) {
             if (t == nullptr)
                 Broken("a resolution without a timing record", r->res_id_string);
             std::string names = std::string(t->res_id_string) + "x" + t->refresh_string;
-            if (!EqualNoCase(r->res_id_string, names))
+            if (!AsciiEqualIgnoringCase(r->res_id_string, names))
                 Broken("a resolution linked to a timing record of another id",
                        std::string(r->res_id_string) + " / " + names);
             if (!has_nul)

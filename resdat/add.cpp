@@ -10,26 +10,6 @@
 #include "resdat/internal.h"
 #include "resdat/resdat.h"
 
-bool TextEqualNoCase(const char *a, const char *b) {
-    if (strcmp(a, b) == 0) // the usual case, and a fast one
-        return true;
-    for (;; ++a, ++b) {
-        if (FoldAscii(*a) != FoldAscii(*b))
-            return false;
-        if (*a == '\0')
-            return true;
-    }
-}
-
-bool PrefixEqualNoCase(const char *text, const char *prefix, size_t n) {
-    // A text shorter than n ends in a NUL, which no character of the prefix
-    // equals: the loop stops there.
-    for (size_t i = 0; i < n; ++i)
-        if (FoldAscii(text[i]) != FoldAscii(prefix[i]))
-            return false;
-    return true;
-}
-
 char *CopyTextN(const char *text, size_t length) {
     char *copy = static_cast<char *>(malloc(length + 1));
     if (copy == nullptr)

@@ -7,7 +7,7 @@ Tag_Monitor_Entry *FindMonitorEntry(const char *monitor_id_string, Tag_Monitor_E
     if (monitor_id_string == nullptr)
         return nullptr;
     for (Tag_Monitor_Entry *entry = entry_list; entry != nullptr; entry = entry->next)
-        if (TextEqualNoCase(entry->monitor_id_string, monitor_id_string))
+        if (SameName(entry->monitor_id_string, monitor_id_string))
             return entry;
     return nullptr;
 }
@@ -17,7 +17,7 @@ Tag_Resolution_Entry *FindResolutionEntry(const char *res_id_string,
     if (res_id_string == nullptr)
         return nullptr;
     for (Tag_Resolution_Entry *entry = res_list; entry != nullptr; entry = entry->next)
-        if (TextEqualNoCase(entry->res_id_string, res_id_string))
+        if (SameName(entry->res_id_string, res_id_string))
             return entry;
     return nullptr;
 }
@@ -26,7 +26,7 @@ Tag_Timing_Info *FindTimingInfo(const char *res_id_string, Tag_Timing_Info *timi
     if (res_id_string == nullptr)
         return nullptr;
     for (Tag_Timing_Info *info = timing_list; info != nullptr; info = info->next)
-        if (TextEqualNoCase(info->res_id_string, res_id_string))
+        if (SameName(info->res_id_string, res_id_string))
             return info;
     return nullptr;
 }

@@ -4,24 +4,23 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
+#include <charconv>
+
+#include "common/ascii.h"
 #include "resdat/resdat.h"
 
 // ---------------------------------------------------------------------------
 // Texts (add.cpp)
 // ---------------------------------------------------------------------------
 
-// ASCII-only case folding, whatever the C locale says.
-inline char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+// Two names equal as the database compares them: ignoring the case of ASCII
+// letters. The exact comparison first is a speed device (names usually
+// match exactly; docs/performance.md).
+inline bool SameName(const char *a, const char *b) {
+    return strcmp(a, b) == 0 || AsciiEqualIgnoringCase(a, b);
 }
-
-// Whole texts equal ignoring the case of ASCII letters.
-bool TextEqualNoCase(const char *a, const char *b);
-
-// The first n characters of text equal prefix (of length n, no NUL in it)
-// ignoring case.
-bool PrefixEqualNoCase(const char *text, const char *prefix, size_t n);
 
 // A malloc'ed copy of length bytes of text plus a NUL, or null (no code set).
 char *CopyTextN(const char *text, size_t length);
@@ -99,6 +98,72 @@ Tag_Timing_Info *AddTimingTo(const char *res_id_string, const char *info_block, 
 // by full-form id (see LinkResEntryToTimingInfo); code 2 at the first entry
 // without a timing record.
 BOOLEAN LinkResEntries(const NameIndex *timings);
+
+// ---------------------------------------------------------------------------
+// The data file's syntax (syntax.cpp): each element written once, for the
+// writer's file and for the composers' buffers. Out is a record with a
+// PutBytes(Out *, const char *, size_t) of its own; "\n" ends a line.
+// ---------------------------------------------------------------------------
+
+// A block id: a record's number, "WxH" and refresh, or (whole not null) an id
+// as a text of its own.
+struct Tag_Block_Id {
+    const char *whole;
+    int64_t number;
+    const char *size;
+    const char *refresh;
+};
+
+template <typename Out> void PutString(Out *out, const char *text) {
+    PutBytes(out, text, strlen(text));
+}
+
+template <typename Out> void PutDecimal(Out *out, int64_t value) {
+    char digits[24];
+    std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    PutBytes(out, digits, static_cast<size_t>(end.ptr - digits));
+}
+
+// "T3:640x480x60".
+template <typename Out> void PutBlockId(Out *out, const Tag_Block_Id &id) {
+    if (id.whole != nullptr)
+        return PutString(out, id.whole);
+    PutBytes(out, "T", 1);
+    PutDecimal(out, id.number);
+    PutBytes(out, ":", 1);
+    PutString(out, id.size);
+    PutBytes(out, "x", 1);
+    PutString(out, id.refresh);
+}
+
+// The id WriteResDatFile gives a linked timing record.
+inline Tag_Block_Id TimingBlockId(const Tag_Timing_Info *info) {
+    return Tag_Block_Id{nullptr, info->index, info->res_id_string, info->refresh_string};
+}
+
+// "[M3]\n".
+template <typename Out> void PutMonitorHeader(Out *out, int64_t number) {
+    PutBytes(out, "[M", 2);
+    PutDecimal(out, number);
+    PutBytes(out, "]\n", 2);
+}
+
+// The key of a monitor's name line, and of its resolution line number n.
+template <typename Out> void PutNameKey(Out *out) {
+    PutBytes(out, "name=", 5);
+}
+template <typename Out> void PutResolutionKey(Out *out, int64_t number) {
+    PutBytes(out, "timing", 6);
+    PutDecimal(out, number);
+    PutBytes(out, " = ", 3);
+}
+
+// "[T3:640x480x60]\n".
+template <typename Out> void PutTimingHeader(Out *out, const Tag_Block_Id &id) {
+    PutBytes(out, "[", 1);
+    PutBlockId(out, id);
+    PutBytes(out, "]\n", 2);
+}
 
 // ---------------------------------------------------------------------------
 // Database state (database.cpp) and errors (errors.cpp)

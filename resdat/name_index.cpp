@@ -6,11 +6,7 @@
 #include "resdat/internal.h"
 
 uint32_t NameHash(const char *name) {
-    // FNV-1a over the case-folded bytes.
-    uint32_t hash = 2166136261u;
-    for (const char *p = name; *p != '\0'; ++p)
-        hash = (hash ^ static_cast<unsigned char>(FoldAscii(*p))) * 16777619u;
-    return hash;
+    return AsciiHashIgnoringCase(name);
 }
 
 void FreeNameIndex(NameIndex *index) {
@@ -24,7 +20,7 @@ void *FindInNameIndex(const NameIndex *index, const char *name, uint32_t hash) {
     for (size_t i = hash & index->mask; index->slots[i].name != nullptr;
          i = (i + 1) & index->mask) {
         const NameSlot &slot = index->slots[i];
-        if (slot.hash == hash && TextEqualNoCase(slot.name, name))
+        if (slot.hash == hash && SameName(slot.name, name))
             return slot.record;
     }
     return nullptr;

@@ -70,8 +70,9 @@ struct Tag_Line_List {
     size_t capacity;
 };
 
-// The file line of each resolution entry added by the current load, so that a
-// resolution without a timing block can be reported with its line.
+// The file line of each resolution entry added by the most recent load, so
+// that a resolution without a timing block can be reported with its line,
+// and kept for the tools (GetResDatResolutionLine).
 static Tag_Line_List entry_lines = {nullptr, 0, 0};
 // The first and the last line of each monitor block and each timing block the
 // most recent load read, kept for the tools (GetResDat...Lines).
@@ -79,6 +80,8 @@ static Tag_Line_List monitor_lines = {nullptr, 0, 0};
 static Tag_Line_List timing_lines = {nullptr, 0, 0};
 static Tag_Monitor_Entry *first_monitor_read = nullptr;
 static int32_t first_timing_index = 0;
+// The unended last line the most recent load dropped, or 0.
+static int32_t dropped_line = 0;
 
 // Move what is left to the front of the buffer and read more behind it. A
 // Ctrl-Z ends the file: what follows it is never handed out.
@@ -142,9 +145,7 @@ static bool ReadPiece(Tag_Line_Source *src, char *out, bool *reached_end) {
     return text > 0;
 }
 
-// The value of a "key = value" line, cut out of the line in place; null when
-// the line has none.
-static char *GetData(char *file_line) {
+char *GetLineValue(char *file_line) {
     char *p = strchr(file_line, '=');
     if (p == nullptr)
         return nullptr;
@@ -163,6 +164,17 @@ static char *GetData(char *file_line) {
     char *end = p + strcspn(p, ";\n");
     *end = '\0';
     return p;
+}
+
+BOOLEAN GetBlockHeaderId(const char *header_line, char *id, size_t size) {
+    if (header_line[0] != '[' || header_line[1] != 'T')
+        return FALSE;
+    size_t length = strcspn(header_line + 1, "] \n");
+    if (length >= size)
+        return FALSE;
+    memcpy(id, header_line + 1, length);
+    id[length] = '\0';
+    return TRUE;
 }
 
 // Remember lines; false when memory runs out.
@@ -204,7 +216,7 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
         return ReportFinding(RES_DAT_FOUND_MONITOR_WITHOUT_NAME, header_line);
     }
     // The name line is used even when it is the file's unended last line.
-    const char *value = GetData(io_buffer);
+    const char *value = GetLineValue(io_buffer);
     if (value == nullptr)
         return ReportFinding(RES_DAT_FOUND_NAME_WITHOUT_VALUE, src->line);
     char name[kLineBufferSize];
@@ -219,9 +231,13 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
 
     FreeNameIndex(&load->entry_ids); // a new monitor, a new table of its ids
     for (;;) {
-        if (!ReadPiece(src, io_buffer, &reached_end) || reached_end || io_buffer[0] == '\n')
+        if (!ReadPiece(src, io_buffer, &reached_end) || io_buffer[0] == '\n')
             break;
-        value = GetData(io_buffer);
+        if (reached_end) { // the file's last line, without a line end: dropped
+            dropped_line = src->line;
+            break;
+        }
+        value = GetLineValue(io_buffer);
         if (value == nullptr)
             return ReportFinding(RES_DAT_FOUND_RESOLUTION_WITHOUT_VALUE, src->line, name);
         if (AddResolutionTo(monitor, value, &load->entry_ids, &finding) == nullptr)
@@ -238,9 +254,7 @@ static BOOLEAN GetMonitorInfoBlock(Tag_Load *load, Tag_Line_Source *src) {
 static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Line_Source *src) {
     int32_t header_line = src->line;
     char id[kLineBufferSize];
-    size_t id_length = strcspn(io_buffer + 1, "] \n");
-    memcpy(id, io_buffer + 1, id_length);
-    id[id_length] = '\0';
+    GetBlockHeaderId(io_buffer, id, sizeof id); // a part of the line buffer: it fits
 
     // Each line is read straight to its place in the scratch area, which has
     // room for one more line beyond its limit.
@@ -249,8 +263,12 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
     bool reached_end = false;
     for (;;) {
         char *piece = temp_info_buffer + length;
-        if (!ReadPiece(src, piece, &reached_end) || reached_end || piece[0] == '\n')
+        if (!ReadPiece(src, piece, &reached_end) || piece[0] == '\n')
             break;
+        if (reached_end) { // the file's last line, without a line end: dropped
+            dropped_line = src->line;
+            break;
+        }
         if (length + src->length > kScratchSize - 1)
             return ReportFinding(RES_DAT_FOUND_BLOCK_TOO_LONG, src->line, id);
         length += src->length;
@@ -269,12 +287,13 @@ static BOOLEAN GetTimingInfoBlock(Tag_Load *load, char *temp_info_buffer, Tag_Li
     return TRUE;
 }
 
-// The header variable rows whose keys start the line take its value.
-static BOOLEAN ReadHeaderVariable(char *line, int32_t line_number) {
+// The header variable rows whose keys start the line (length characters)
+// take its value.
+static BOOLEAN ReadHeaderVariable(char *line, size_t length, int32_t line_number) {
     for (Tag_Var_Entry *row = var_list; row->id != nullptr; ++row) {
-        if (!PrefixEqualNoCase(line, row->id, strlen(row->id)))
+        if (!AsciiStartsWithIgnoringCase(std::string_view(line, length), row->id))
             continue;
-        const char *value = GetData(line);
+        const char *value = GetLineValue(line);
         if (value == nullptr)
             continue; // a key without a value is ignored
         char *copy = CopyText(value);
@@ -306,7 +325,7 @@ static BOOLEAN ReadBlocksAndVariables(Tag_Load *load, Tag_Line_Source *src,
                 return FALSE;
             continue;
         }
-        if (!ReadHeaderVariable(io_buffer, src->line))
+        if (!ReadHeaderVariable(io_buffer, src->length, src->line))
             return FALSE;
     }
     return src->failed ? CannotRead() : TRUE;
@@ -396,21 +415,21 @@ BOOLEAN ReadDatFile(const char *f_name) {
     if (result)
         result = LinkLoad(&load);
     FreeNameIndex(&load.timings);
-    ForgetLines(&entry_lines);
     return result;
 }
 
 static void ForgetBlockLines(void) {
+    ForgetLines(&entry_lines);
     ForgetLines(&monitor_lines);
     ForgetLines(&timing_lines);
     first_monitor_read = nullptr;
     first_timing_index = 0;
+    dropped_line = 0;
 }
 
 void ForgetHeaderData(void) {
     for (Tag_Var_Entry *row = var_list; row->id != nullptr; ++row)
         row->data = nullptr;
-    ForgetLines(&entry_lines);
     ForgetBlockLines();
 }
 
@@ -438,4 +457,23 @@ BOOLEAN GetResDatMonitorLines(const Tag_Monitor_Entry *monitor, int32_t *first_l
         }
     }
     return FALSE;
+}
+
+BOOLEAN GetResDatResolutionLine(const Tag_Resolution_Entry *entry, int32_t *line) {
+    size_t k = 0;
+    for (const Tag_Monitor_Entry *m = first_monitor_read; m != nullptr; m = m->next) {
+        for (const Tag_Resolution_Entry *e = m->res_list; e != nullptr; e = e->next, ++k) {
+            if (k >= entry_lines.count)
+                return FALSE;
+            if (e == entry) {
+                *line = entry_lines.lines[k];
+                return TRUE;
+            }
+        }
+    }
+    return FALSE;
+}
+
+int32_t GetResDatDroppedLine(void) {
+    return dropped_line;
 }

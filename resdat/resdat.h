@@ -28,6 +28,7 @@
 #ifndef ORVEX_RESDAT_H
 #define ORVEX_RESDAT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 typedef unsigned char BOOLEAN;
@@ -230,11 +231,70 @@ BOOLEAN SetDefaultRes(const char *new_default_res);
 BOOLEAN GetResDatTimingLines(const Tag_Timing_Info *info, int32_t *first_line, int32_t *last_line);
 BOOLEAN GetResDatMonitorLines(const Tag_Monitor_Entry *monitor, int32_t *first_line,
                               int32_t *last_line);
+// The line of a resolution entry the most recent load read; FALSE for an entry
+// it did not read.
+BOOLEAN GetResDatResolutionLine(const Tag_Resolution_Entry *entry, int32_t *line);
+
+// The line (from 1) of the file's last line when the most recent load dropped
+// it: a resolution line or a timing block's line without a line end, which
+// the format leaves out; 0 when it dropped nothing.
+int32_t GetResDatDroppedLine(void);
 
 // Not part of the installer's flow: return the database to the state of a fresh
 // process (lists freed, header texts released, cursors reset, error code 0,
 // detail cleared), so that tools and tests can load more than one file.
 void ResDatReset(void);
+
+// ---------------------------------------------------------------------------
+// The data file's syntax (syntax.cpp, readdat.cpp)
+// ---------------------------------------------------------------------------
+
+// Lines of the data file as the writer writes them and the reader reads them,
+// for the tools that edit a file in place or print parts of one. A composer
+// writes its text, lines ended by "\n", into buffer (size bytes, the NUL
+// included) and returns TRUE; FALSE, with buffer holding "" (when size > 0),
+// when the text does not fit, or when a line would not read back as given:
+// longer than the reader takes at once, or a value the reader would cut.
+// Numbers are decimal; a block id is "T" number ":" resolution.
+
+// Room for one line as the reader takes it: 255 characters with the line end,
+// and the NUL.
+const size_t kResDatLineSize = 256;
+
+// "640x480x60": the resolution of that width, height and refresh, the form a
+// linked resolution entry holds.
+BOOLEAN ComposeResolutionId(char *buffer, size_t size, int64_t width, int64_t height,
+                            int64_t refresh);
+// "T3:640x480x60": a block id of that number and resolution.
+BOOLEAN ComposeBlockId(char *buffer, size_t size, int64_t number, int64_t width, int64_t height,
+                       int64_t refresh);
+// The id WriteResDatFile gives a linked timing record: its index, its
+// "WxH" and its refresh ("T3:640x480x60").
+BOOLEAN ComposeTimingId(char *buffer, size_t size, const Tag_Timing_Info *info);
+// A monitor block's header and name lines: "[M3]\nname=NAME\n", the name in
+// double quotes where the reader would otherwise cut it. FALSE too for a name
+// no line can hold (empty, with a line end, Ctrl-Z or a double quote the
+// reader would take for the end of the value).
+BOOLEAN ComposeMonitorBlock(char *buffer, size_t size, int64_t number, const char *name);
+// A monitor block's resolution line: "timing3 = T0:640x480x60\n".
+BOOLEAN ComposeResolutionLine(char *buffer, size_t size, int64_t number, const char *block_id);
+// A timing block's header line: "[T0:640x480x60]\n".
+BOOLEAN ComposeTimingHeader(char *buffer, size_t size, const char *block_id);
+
+// The value of a "key = value" line as the reader takes it (header
+// variables, a monitor's name and resolution lines): after the first "=",
+// spaces skipped; in double quotes up to the closing one, else up to the first
+// ";" or line end. Cut out of the line in place; null when the line has none.
+char *GetLineValue(char *file_line);
+// The block id of a timing block header line ("[T3:640x480x60]" gives
+// "T3:640x480x60"): from the "T" up to the first "]", blank or line end,
+// copied into id (size bytes). FALSE when the line does not start "[T" or the
+// id does not fit.
+BOOLEAN GetBlockHeaderId(const char *header_line, char *id, size_t size);
+// The number of a block id ("T3:640x480x60" gives 3): the digits between its
+// "T" and the first ":". FALSE when the id has no such number (or one of more
+// than 18 digits).
+BOOLEAN GetBlockNumber(const char *block_id, int64_t *number);
 
 // ---------------------------------------------------------------------------
 // Enumeration and marking (enum.cpp, mark.cpp)

@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 
+#include "resdat/internal.h"
 #include "resdat/resdat.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool Finish(Tag_Out_File *out) {
     return fflush(out->fp) == 0 && !out->failed && ferror(out->fp) == 0;
 }
 
-void PutBytes(Tag_Out_File *out, const char *bytes, size_t n) {
+void PutRaw(Tag_Out_File *out, const char *bytes, size_t n) {
     while (n > 0) {
         if (out->used == sizeof out_buffer)
             Flush(out);
@@ -60,21 +61,26 @@ void PutBytes(Tag_Out_File *out, const char *bytes, size_t n) {
 }
 
 void PutEol(Tag_Out_File *out) {
-    PutBytes(out, "\r\n", 2);
+    PutRaw(out, "\r\n", 2);
 }
 
-// Text with every LF written as CR LF.
-void PutText(Tag_Out_File *out, const char *text) {
-    for (const char *p = text;;) {
-        const char *lf = strchr(p, '\n');
+// Text with every LF written as CR LF (the syntax's elements of internal.h
+// write through it).
+void PutBytes(Tag_Out_File *out, const char *text, size_t n) {
+    for (const char *end = text + n;;) {
+        const char *lf = static_cast<const char *>(memchr(text, '\n', end - text));
         if (lf == nullptr) {
-            PutBytes(out, p, strlen(p));
+            PutRaw(out, text, static_cast<size_t>(end - text));
             return;
         }
-        PutBytes(out, p, static_cast<size_t>(lf - p));
+        PutRaw(out, text, static_cast<size_t>(lf - text));
         PutEol(out);
-        p = lf + 1;
+        text = lf + 1;
     }
+}
+
+void PutText(Tag_Out_File *out, const char *text) {
+    PutBytes(out, text, strlen(text));
 }
 
 // One line: the format with its "%s" (a text, "(null)" for a null pointer) and
@@ -85,7 +91,7 @@ void PutLine(Tag_Out_File *out, const char *format, ...) {
     va_start(args, format);
     for (const char *p = format;;) {
         size_t plain = strcspn(p, "%");
-        PutBytes(out, p, plain);
+        PutRaw(out, p, plain);
         p += plain;
         if (*p == '\0')
             break;
@@ -95,7 +101,7 @@ void PutLine(Tag_Out_File *out, const char *format, ...) {
         } else { // "%d"
             char number[16];
             int n = snprintf(number, sizeof number, "%d", va_arg(args, int));
-            PutBytes(out, number, static_cast<size_t>(n));
+            PutRaw(out, number, static_cast<size_t>(n));
         }
         p += 2;
     }
@@ -147,25 +153,26 @@ BOOLEAN WriteResDatFile(const char *file_name) {
     int monitor_number = 0;
     for (const Tag_Monitor_Entry *monitor = GetMonitorEntryHead(); monitor != nullptr;
          monitor = monitor->next, ++monitor_number) {
-        PutLine(file, "[M%d]", monitor_number);
-        PutLine(file, "name=%s", monitor->monitor_id_string);
+        PutMonitorHeader(file, monitor_number);
+        PutNameKey(file);
+        PutLine(file, "%s", monitor->monitor_id_string);
         int entry_number = 0;
         for (const Tag_Resolution_Entry *entry = monitor->res_list; entry != nullptr;
              entry = entry->next, ++entry_number) {
             const Tag_Timing_Info *info = entry->timing_info;
-            if (info == nullptr) // not linked: the id is still the full form
-                PutLine(file, "timing%d = %s", entry_number, entry->res_id_string);
-            else
-                PutLine(file, "timing%d = T%d:%sx%s", entry_number, static_cast<int>(info->index),
-                        info->res_id_string, info->refresh_string);
+            PutResolutionKey(file, entry_number);
+            // Not linked: the id is still the full form.
+            PutBlockId(file, info != nullptr
+                                 ? TimingBlockId(info)
+                                 : Tag_Block_Id{entry->res_id_string, 0, nullptr, nullptr});
+            PutEol(file);
         }
         PutLine(file, "");
     }
     PutLine(file, "");
 
     for (const Tag_Timing_Info *info = GetTimingInfoHead(); info != nullptr; info = info->next) {
-        PutLine(file, "[T%d:%sx%s]", static_cast<int>(info->index), info->res_id_string,
-                info->refresh_string);
+        PutTimingHeader(file, TimingBlockId(info));
         PutLine(file, "%s", info->info_block);
         // A block ends at a blank line. A text without a final line end (a NUL
         // cut its last line short, or a caller gave it so) needs one more, or

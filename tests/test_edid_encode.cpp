@@ -43,7 +43,7 @@ Tag_Video_Timing Dmt(int64_t id) {
     return t;
 }
 
-Tag_Video_Timing Cvt(int64_t w, int64_t h, int64_t r, int32_t blanking) {
+Tag_Video_Timing Cvt(int64_t w, int64_t h, int64_t r, Cvt_Blanking blanking) {
     Tag_Video_Timing t;
     EXPECT_TRUE(MakeCvtTiming(w, h, r, blanking, &t, nullptr));
     return t;
@@ -66,10 +66,10 @@ std::string RoundTrip(const Monitor &m, std::vector<uint8_t> *block) {
     std::vector<std::string> expected, decoded;
     std::string letters;
     for (size_t i = 0; i < m.modes.size(); ++i) {
-        letters += "DESRN"[placed[i].where];
-        if (placed[i].where == kEdidPlacedNowhere)
-            letters += std::to_string(placed[i].reason);
-        if (placed[i].where <= kEdidPlacedStandard)
+        letters += "DESRN"[static_cast<int32_t>(placed[i].where)];
+        if (placed[i].where == Edid_Placed::kNowhere)
+            letters += std::to_string(static_cast<int32_t>(placed[i].reason));
+        if (placed[i].where <= Edid_Placed::kStandard)
             expected.push_back(TimingFields(m.modes[i]));
     }
     for (int32_t i = 0; i < edid.mode_count; ++i)
@@ -78,13 +78,13 @@ std::string RoundTrip(const Monitor &m, std::vector<uint8_t> *block) {
     std::sort(decoded.begin(), decoded.end());
     EXPECT_EQ(decoded, expected) << m.name;
     for (int32_t i = 0; i < edid.skip_count; ++i) // a DTD of the clock rounded, replaced
-        EXPECT_EQ(edid.skips[i].mode.source, kEdidSourceDetailed) << m.name;
+        EXPECT_EQ(edid.skips[i].mode.source, Edid_Source::kDetailed) << m.name;
     EXPECT_EQ(edid.name, m.name.substr(0, 13));
     return letters;
 }
 
 TEST(EdidEncode, RoundTrips) {
-    const Tag_Video_Timing too_fast = Cvt(2560, 1600, 120, kCvtBlankingCrt); // > 655.35 MHz
+    const Tag_Video_Timing too_fast = Cvt(2560, 1600, 120, Cvt_Blanking::kCrt); // > 655.35 MHz
     Tag_Video_Timing cursor = Dmt(0x23), named_72 = Dmt(0x05), twin = Dmt(0x04);
     cursor.h_cursor_offset = 4, twin.clock_hz = 25180000;
     named_72.h_front_porch += 8, named_72.h_back_porch -= 8; // DMT 0x05 but not its numbers
@@ -97,9 +97,9 @@ TEST(EdidEncode, RoundTrips) {
     const std::vector<std::string> example = {"EEEEEEEEEE", "E",         "EEEE",
                                               "EEEEEEE",    "EEEEEEESS", "DEESSE"};
     monitors.push_back({"A name longer than thirteen",
-                        {Cvt(1366, 768, 60, kCvtBlankingCrt), Dmt(0x04), Dmt(0x04), twin,
-                         Cvt(1920, 1200, 60, kCvtReducedBlankingV1), Dmt(0x16), named_72, cursor,
-                         too_fast, Cvt(4000, 3000, 60, kCvtReducedBlankingV2)}});
+                        {Cvt(1366, 768, 60, Cvt_Blanking::kCrt), Dmt(0x04), Dmt(0x04), twin,
+                         Cvt(1920, 1200, 60, Cvt_Blanking::kReducedV1), Dmt(0x16), named_72, cursor,
+                         too_fast, Cvt(4000, 3000, 60, Cvt_Blanking::kReducedV2)}});
     std::vector<std::string> want = example;
     want.push_back("DERN5DN1N4N3N2N2");
     ScratchDir dir;
@@ -119,7 +119,7 @@ TEST(EdidEncode, RoundTrips) {
 
 TEST(EdidEncode, Refusals) {
     const Tag_Video_Timing good = Dmt(0x23);
-    Tag_Video_Timing bad = good, fast = Cvt(3840, 2400, 60, kCvtBlankingCrt), slow = good;
+    Tag_Video_Timing bad = good, fast = Cvt(3840, 2400, 60, Cvt_Blanking::kCrt), slow = good;
     bad.h_sync = 0;
     slow.clock_hz = 10000; // 0.15 Hz
     auto limits = [](int32_t v_min, int32_t v_max) {
@@ -186,7 +186,7 @@ TEST(EdidEncode, Refusals) {
         uint8_t block[kEdidBlockSize] = {7};
         Tag_Timing_Error error;
         EXPECT_FALSE(EncodeEdid(&request, block, nullptr, nullptr, &error)) << c.reason;
-        EXPECT_EQ(error.code, kTimingErrorRequest);
+        EXPECT_EQ(error.code, Timing_Error_Code::kRequest);
         EXPECT_STREQ(error.reason, c.reason);
         EXPECT_EQ(block[0], 7) << "nothing written";
     }

@@ -1,4 +1,5 @@
 // The lint rules: one block or file per rule, and the line each finding names.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,17 @@ const char kClean[] = "hdr=25.175mHz\nhsp=96\nhbp=48\nhad=640\nhfp=16\nhco=0\nhp
 
 // The clean block with one line replaced (line from 1), or with a line put
 // before it (insert true).
-std::string Edited(int line, const std::string &text, bool insert = false) {
+std::string Edited(int line, const std::string &text, bool insert = false);
+
+// n lines that are neither "key=value" lines nor comments.
+std::string Junk(int n) {
+    std::string lines;
+    for (int i = 0; i < n; ++i)
+        lines += (i > 0 ? "\n" : "") + std::string("junk");
+    return lines;
+}
+
+std::string Edited(int line, const std::string &text, bool insert) {
     std::string block = kClean;
     size_t start = 0;
     for (int n = 1; n < line; ++n)
@@ -35,7 +46,7 @@ void Collect(void *context, const Tag_Lint_Finding *finding) {
 std::vector<Found> LintBlock(const std::string &text, const char *range = nullptr) {
     std::vector<Found> found;
     Tag_Lint_Range limits;
-    if (range != nullptr && !ParseLintRange(range, &limits))
+    if (range != nullptr && !ParseLintRange(range, &limits, nullptr))
         ADD_FAILURE() << "range " << range;
     // The header on file line 10: block line n is file line 10 + n.
     Tag_Lint_Block block{text.c_str(), "640x480", "60", 10};
@@ -81,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DuplicateKey", Edited(15, "hsp=97", true), nullptr, kRuleDuplicateKey, 25,
                  "first on line 12"},
         RuleCase{"UnknownKey", Edited(15, "hxx=1", true), nullptr, kRuleUnknownKey, 25, "hxx=1"},
+        RuleCase{"NotKeyValue", Edited(15, "640 wide", true), nullptr, kRuleNotKeyValue, 25,
+                 "neither"},
         RuleCase{"BadNumber", Edited(2, "hsp=9six"), nullptr, kRuleBadNumber, 12, "whole number"},
         RuleCase{"BadClock", Edited(1, "hdr=25,175mHz"), nullptr, kRuleBadNumber, 11, "MHz"},
         RuleCase{"BadPolarity", Edited(14, "vp =neg"), nullptr, kRuleBadPolarity, 24,
@@ -104,15 +117,55 @@ TEST(Lint, ACleanBlockHasNoFinding) {
     EXPECT_TRUE(LintBlock(kClean, "30-70,50-120,110").empty());
 }
 
+// Lines beyond those shown are counted in an error of their own: they may
+// hold errors.
+TEST(Lint, FaultyLinesBeyondThoseShownAreAnError) {
+    std::vector<Found> found = LintBlock(Edited(15, Junk(60), true));
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.back().rule, kRuleTooManyFindings);
+    EXPECT_EQ(found.back().line, 10);
+    EXPECT_NE(found.back().text.find("10 more faulty lines"), std::string::npos);
+    EXPECT_TRUE(GetLintRule(found.back().rule).error);
+}
+
+// The README's table of rules is this table, row for row.
+TEST(Lint, TheReadmesTableOfRulesIsTheTable) {
+    std::string readme = ReadBytes(ORVEX_SOURCE_DIR "/README.md");
+    size_t at = readme.find("| Rule | Kind | Finds |\n|---|---|---|\n");
+    ASSERT_NE(at, std::string::npos);
+    at = readme.find('\n', readme.find('\n', at) + 1) + 1;
+    for (const Tag_Lint_Rule_Info &rule : kLintRules) {
+        size_t end = readme.find('\n', at);
+        EXPECT_EQ(readme.substr(at, end - at), std::string("| `") + rule.name + "` | " +
+                                                   (rule.error ? "error" : "warning") + " | " +
+                                                   rule.finds + " |");
+        at = end + 1;
+    }
+    EXPECT_EQ(readme.substr(at, 1), "\n") << "no row beyond the table's";
+}
+
 TEST(Lint, RangesReadInKilohertzHertzAndMegahertz) {
     Tag_Lint_Range range;
-    ASSERT_TRUE(ParseLintRange("30-70,50-120,110.5", &range));
+    ASSERT_TRUE(ParseLintRange("30-70,50-120,110.5", &range, nullptr));
     EXPECT_EQ(range.h_min, 30e3);
     EXPECT_EQ(range.v_max, 120.0);
     EXPECT_EQ(range.clock_max, 110.5e6);
-    for (const char *bad : {"", "30-70", "70-30,50-120,110", "30-70,50-120,110,", "a-b,c-d,e",
-                            "30-70;50-120;110", "30-70,50-120,0"})
-        EXPECT_FALSE(ParseLintRange(bad, &range)) << bad;
+    const struct {
+        const char *text;
+        const char *fault;
+    } bad[] = {{"", "not of the form"},
+               {"30-70", "not of the form"},
+               {"70-30,50-120,110", "horizontal minimum above maximum"},
+               {"30-70,120-50,110", "vertical minimum above maximum"},
+               {"30-70,50-120,110,", "not of the form"},
+               {"a-b,c-d,e", "not of the form"},
+               {"30-70;50-120;110", "not of the form"},
+               {"30-70,50-120,0", "not above 0"}};
+    for (const auto &b : bad) {
+        const char *fault = "";
+        EXPECT_FALSE(ParseLintRange(b.text, &range, &fault)) << b.text;
+        EXPECT_NE(std::string(fault).find(b.fault), std::string::npos) << b.text << ": " << fault;
+    }
 }
 
 // The database's rules, on a loaded file.
@@ -144,6 +197,30 @@ TEST_F(LintFile, UnusedBlockNoGenericAndDefModeMissing) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].rule, kRuleDefmodeMissing);
     EXPECT_EQ(found[0].line, 4) << "Generic's header";
+}
+
+TEST_F(LintFile, AResolutionListedTwiceAndADroppedLastLine) {
+    // The second 640x480x60 (line 7, in other case) and the last line (39),
+    // which has no line end.
+    std::string text = "MemSize=2\nMemConfig=1\nDefMode=640x480\n[M0]\nname=Generic\n"
+                       "t0=T0:640x480x60\nt1=T1:640X480x60\n\n[T0:640x480x60]\n" +
+                       std::string(kClean) + "\n[T1:640X480x60]\n" + kClean;
+    text.pop_back();
+    const struct {
+        Lint_Rule rule;
+        int32_t line;
+        const char *words;
+    } expected[] = {{kRuleDuplicateMode, 7, "lists 640X480x60 again"},
+                    {kRuleDuplicateMode, 7, "block T0:640x480x60"},
+                    {kRuleDroppedLine, 39, "installer drops it"}};
+    std::vector<Found> found = Lint(text);
+    for (const auto &e : expected) {
+        auto f = std::find_if(found.begin(), found.end(),
+                              [&](const Found &f) { return f.rule == e.rule; });
+        ASSERT_NE(f, found.end()) << GetLintRule(e.rule).name;
+        EXPECT_EQ(f->line, e.line) << f->text;
+        EXPECT_NE(f->text.find(e.words), std::string::npos) << f->text;
+    }
 }
 
 TEST_F(LintFile, TheBundledExampleIsClean) {

@@ -56,7 +56,7 @@ TEST(Modeline, Reads) {
 
 struct Bad_Case {
     const char *text;
-    int32_t code;
+    Timing_Error_Code code;
     const char *reason; // the whole reason, or its start when it ends with "..."
 };
 
@@ -68,40 +68,43 @@ TEST(Modeline, Refuses) {
     const std::string quoted_hdisp =
         std::string("a quoted word stands where HDISP belongs") + kNine;
     const Bad_Case cases[] = {
-        {"", kTimingErrorSyntax, missing_clock.c_str()},
-        {"25.175 640 656 752 800 480 490 492", kTimingErrorSyntax, missing_vtot.c_str()},
-        {"25.175 \"x\" 640 656 752 800 480 490 492 525", kTimingErrorSyntax, quoted_hdisp.c_str()},
-        {"Modeline \"640x480 25.175 640 656 752 800 480 490 492 525", kTimingErrorSyntax,
+        {"", Timing_Error_Code::kSyntax, missing_clock.c_str()},
+        {"25.175 640 656 752 800 480 490 492", Timing_Error_Code::kSyntax, missing_vtot.c_str()},
+        {"25.175 \"x\" 640 656 752 800 480 490 492 525", Timing_Error_Code::kSyntax,
+         quoted_hdisp.c_str()},
+        {"Modeline \"640x480 25.175 640 656 752 800 480 490 492 525", Timing_Error_Code::kSyntax,
          "the name's closing double quote is missing"},
-        {"25,175 640 656 752 800 480 490 492 525", kTimingErrorSyntax,
+        {"25,175 640 656 752 800 480 490 492 525", Timing_Error_Code::kSyntax,
          "CLOCK '25,175' is not a decimal number of MHz"},
-        {"-25.175 640 656 752 800 480 490 492 525", kTimingErrorSyntax,
+        {"-25.175 640 656 752 800 480 490 492 525", Timing_Error_Code::kSyntax,
          "CLOCK '-25.175' is not a decimal number of MHz"},
-        {"25.175 640 656 752 800 480 490 492 5x5", kTimingErrorSyntax,
+        {"25.175 640 656 752 800 480 490 492 5x5", Timing_Error_Code::kSyntax,
          "VTOT '5x5' is not a whole number"},
-        {"25.175 640 656 752 800 480 490 \x01\xff' 525", kTimingErrorSyntax,
+        {"25.175 640 656 752 800 480 490 \x01\xff' 525", Timing_Error_Code::kSyntax,
          "VSE '\\x01\\xff\\x27' is not a whole number"},
-        {"25.175 640 656 752 99999999999999999999 480 490 492 525", kTimingErrorSyntax,
+        {"25.175 640 656 752 99999999999999999999 480 490 492 525", Timing_Error_Code::kSyntax,
          "HTOT '99999999999999999999' is too large"},
-        {"25.175 640 600 752 800 480 490 492 525", kTimingErrorShape,
+        {"25.175 640 600 752 800 480 490 492 525", Timing_Error_Code::kShape,
          "HSS 600 is before HDISP 640"},
-        {"25.175 640 656 656 800 480 490 492 525", kTimingErrorShape,
+        {"25.175 640 656 656 800 480 490 492 525", Timing_Error_Code::kShape,
          "HSE 656 is not after HSS 656"},
-        {"25.175 640 656 752 700 480 490 492 525", kTimingErrorShape, "HTOT 700 is before HSE 752"},
-        {"25.175 640 656 752 800 0 490 492 525", kTimingErrorShape, "VDISP 0 is below 1"},
-        {"25.175 640 656 752 800 480 490 480 525", kTimingErrorShape,
+        {"25.175 640 656 752 700 480 490 492 525", Timing_Error_Code::kShape,
+         "HTOT 700 is before HSE 752"},
+        {"25.175 640 656 752 800 0 490 492 525", Timing_Error_Code::kShape, "VDISP 0 is below 1"},
+        {"25.175 640 656 752 800 480 490 480 525", Timing_Error_Code::kShape,
          "VSE 480 is not after VSS 490"},
-        {"25.175 640 656 752 5000000 480 490 492 525", kTimingErrorShape,
+        {"25.175 640 656 752 5000000 480 490 492 525", Timing_Error_Code::kShape,
          "HTOT 5000000: the horizontal back porch 4999248 is above 1000000"},
-        {"0 640 656 752 800 480 490 492 525", kTimingErrorShape, "CLOCK 0.000 MHz is not above 0"},
-        {"100000.001 640 656 752 800 480 490 492 525", kTimingErrorShape,
+        {"0 640 656 752 800 480 490 492 525", Timing_Error_Code::kShape,
+         "CLOCK 0.000 MHz is not above 0"},
+        {"100000.001 640 656 752 800 480 490 492 525", Timing_Error_Code::kShape,
          "CLOCK 100000.001 MHz is above 100000.000 MHz"},
-        {"25.175 640 656 752 800 480 490 492 525 +hsync -HSYNC", kTimingErrorSyntax,
+        {"25.175 640 656 752 800 480 490 492 525 +hsync -HSYNC", Timing_Error_Code::kSyntax,
          "the hsync polarity is given twice: '-HSYNC'"},
-        {"25.175 640 656 752 800 480 490 492 525 -hsync Interlace", kTimingErrorSyntax,
+        {"25.175 640 656 752 800 480 490 492 525 -hsync Interlace", Timing_Error_Code::kSyntax,
          "the flag 'Interlace' is not supported: a timing block holds progressive modes with "
          "separate syncs"},
-        {"25.175 640 656 752 800 480 490 492 525 26", kTimingErrorSyntax,
+        {"25.175 640 656 752 800 480 490 492 525 26", Timing_Error_Code::kSyntax,
          "unexpected word '26' after the numbers (only +hsync, -hsync, +vsync, -vsync may follow)"},
     };
     for (const Bad_Case &c : cases) {
@@ -126,17 +129,15 @@ TEST(Modeline, Refuses) {
 }
 
 TEST(Modeline, WritesAndReadsBackEveryDmtMode) {
-    int32_t count = 0;
-    const Tag_Dmt_Mode *modes = GetDmtModes(&count);
-    for (int32_t i = 0; i < count; ++i) {
+    for (const Tag_Dmt_Mode *mode : DmtModes()) {
         Tag_Video_Timing t, back;
-        GetDmtModeTiming(&modes[i], &t);
+        GetDmtModeTiming(mode, &t);
         char line[kModelineTextSize];
         Tag_Timing_Error error;
         ASSERT_TRUE(FormatModeline(&t, line, sizeof line, &error)) << error.reason;
         ASSERT_TRUE(ParseModeline(line, &back, &error)) << line << ": " << error.reason;
         EXPECT_EQ(TimingFields(back), TimingFields(t)) << line; // 0x05 named 72 again
-        if (modes[i].id == 0x04) {
+        if (mode->id == 0x04) {
             EXPECT_STREQ(line, "Modeline \"640x480_60\" 25.175 640 656 752 800 480 490 492 525 "
                                "-hsync -vsync");
         }
@@ -153,7 +154,7 @@ TEST(Modeline, WriterRefusals) {
     for (size_t size : {size_t{0}, size_t{1}, sizeof kLine - 1}) {
         buffer.assign(sizeof kLine, 'x');
         EXPECT_FALSE(FormatModeline(&t, &buffer[0], size, &error)) << size;
-        EXPECT_EQ(error.code, kTimingErrorBuffer);
+        EXPECT_EQ(error.code, Timing_Error_Code::kBuffer);
         EXPECT_STREQ(error.reason,
                      ("the modeline does not fit in " + std::to_string(size) + " bytes").c_str());
         EXPECT_EQ(buffer.find_first_not_of('x', size), std::string::npos) << size;
@@ -164,7 +165,7 @@ TEST(Modeline, WriterRefusals) {
 
     t.h_front_porch = -8;
     EXPECT_FALSE(FormatModeline(&t, &buffer[0], sizeof kLine, &error));
-    EXPECT_EQ(error.code, kTimingErrorShape);
+    EXPECT_EQ(error.code, Timing_Error_Code::kShape);
     EXPECT_STREQ(error.reason, "horizontal front porch -8 is below 0");
     EXPECT_EQ(buffer[0], '\0');
 }

@@ -1,6 +1,9 @@
 // orvexres end to end: the built tool run on the bundled example and on broken
 // files, with its standard output, standard error and exit status checked for
 // every command, the usage errors, --help and --version.
+#include <unistd.h>
+
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -160,6 +163,40 @@ TEST_F(OrvexresUsage, BadVrefAndUnknownOptionsAreExit2) {
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_TRUE(Contains(r.err, "unknown option")) << r.err;
     }
+}
+
+// The README's table of exit codes and its synopses are those of the help:
+// each command's synopsis once, and the exit codes of every command.
+TEST_F(OrvexresUsage, TheReadmeAgreesWithTheHelp) {
+    std::string help = Tool({"--help"}).out;
+    Strings readme = Lines(ReadBytes(ORVEX_SOURCE_DIR "/README.md"));
+    Strings synopses; // the README's usage block, from "orvexres check"
+    auto line = std::find(readme.begin(), readme.end(), "orvexres check FILE");
+    for (; line != readme.end() && !StartsWith(*line, "orvexres --help"); ++line)
+        synopses.push_back(line->substr(9));
+    EXPECT_EQ(synopses.size(), 12u);
+    for (const std::string &synopsis : synopses) {
+        size_t at = help.find("\n  " + synopsis + "\n");
+        EXPECT_NE(at, std::string::npos) << synopsis;
+        EXPECT_EQ(help.find("\n  " + synopsis + "\n", at + 1), std::string::npos) << synopsis;
+    }
+    // "  N  meaning" in lines of the help, "| N | meaning |" in the README.
+    Strings codes;
+    bool in_table = false;
+    for (const std::string &line : Lines(help)) {
+        if (StartsWith(line, "Exit status") || StartsWith(line, "The database's codes"))
+            in_table = StartsWith(line, "Exit status");
+        else if (in_table && StartsWith(line, "     "))
+            codes.back() += " " + line.substr(5);
+        else if (in_table)
+            codes.push_back("| " + line.substr(2, 1) + " | " + line.substr(5));
+    }
+    for (std::string &code : codes)
+        code += " |";
+    auto row = std::find(readme.begin(), readme.end(), "| Status | Meaning |");
+    ASSERT_NE(row, readme.end());
+    ASSERT_GE(readme.end() - row, 2 + static_cast<long>(codes.size()));
+    EXPECT_EQ(Strings(row + 2, row + 2 + codes.size()), codes);
 }
 
 TEST_F(OrvexresUsage, DoubleDashEndsTheOptions) {
@@ -466,6 +503,25 @@ TEST_F(OrvexresWrite, BlocksAreRenumberedByPosition) {
     EXPECT_TRUE(Contains(written, "[T1:800x600x60]\r\n")) << written;
     EXPECT_FALSE(Contains(written, "T5:")) << written;
     EXPECT_FALSE(Contains(written, "T7:")) << written;
+}
+
+// No command writes over the file it reads, whatever name the output has.
+TEST_F(OrvexresWrite, AnOutputThatIsTheInputIsRefused) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    std::string link = dir.File("link.dat");
+    std::string hard = dir.File("hard.dat");
+    ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::link(file.c_str(), hard.c_str()), 0);
+    for (const std::string &out : {file, dir.path() + "/./ORVEXRES.DAT", link, hard}) {
+        for (const Strings &args :
+             {Strings{"write", file, out}, Strings{"ini", file, "Generic", "640x480x60", out},
+              Strings{"show", file, "Generic", "640x480x60", "--svg", out}}) {
+            Result r = Tool(args);
+            ExpectRefusal(r, out, args[0] == "ini" ? 4 : 3,
+                          "the output is the input file itself (" + file + ")");
+            EXPECT_EQ(ReadBytes(file), ReadBytes(example)) << args[0] << " " << out;
+        }
+    }
 }
 
 TEST_F(OrvexresWrite, UncreatableOutputIsCode3NamingIt) {

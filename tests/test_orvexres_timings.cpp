@@ -1,5 +1,8 @@
 // orvexres end to end, the commands on timings: lint, timing, modeline,
 // modelines, add-mode, edid, import-edid and show --svg.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -50,16 +53,21 @@ TEST_F(OrvexresLint, RangeFromTheCommandLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.out, "[out-of-range]")) << r.out;
     EXPECT_TRUE(Contains(r.out, "kHz is outside the monitor's 30-40 kHz")) << r.out;
-    Result bad = Tool({"lint", example, "--range=30-70"});
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_TRUE(Contains(bad.err, "--range needs HMIN-HMAX,VMIN-VMAX,CLOCKMAX")) << bad.err;
+    const std::pair<const char *, const char *> bad_ranges[] = {
+        {"--range=30-70", "not of the form HMIN-HMAX,"},
+        {"--range=50-30,50-75,80", "minimum above maximum"}};
+    for (const auto &bad_range : bad_ranges) {
+        Result bad = Tool({"lint", example, bad_range.first});
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(Contains(bad.err, bad_range.second)) << bad.err;
+    }
 }
 
-TEST_F(OrvexresLint, AFileThatDoesNotLoadIsReportedAsCheckReportsItWithExit2) {
+TEST_F(OrvexresLint, AFileThatDoesNotLoadIsReportedAsCheckReportsIt) {
     std::string file = DataFile("broken.dat", std::string(kHead));
     Result lint = Tool({"lint", file});
     Result check = Tool({"check", file});
-    EXPECT_EQ(lint.status, 2);
+    EXPECT_EQ(lint.status, 1);
     EXPECT_EQ(lint.out, "");
     EXPECT_EQ(lint.err, check.err);
 }
@@ -232,12 +240,53 @@ TEST_F(OrvexresAddMode, RefusalsLeaveTheFileUntouched) {
         {{"add-mode", file, "Generic", "--gtf", "320x240x50"}, 1, "lint errors"},
         {{"add-mode", file, "Generic", "--dmt", "1x1x1"}, 1, "no DMT mode"},
         {{"add-mode", file, "Generic"}, 2, "a timing source is needed"},
+        {{"add-mode", file, "Generic", "--gtf", "640x480x60"},
+         1,
+         "already has resolution 640x480x60, as block T0:640x480x60"},
+        {{"add-mode", file, "Generic", "--dmt", "640x480x60", "--dmt", "800x600x60"},
+         2,
+         "--dmt is given twice"},
     };
     for (const Row &row : rows) {
         Result r = Tool(row.args);
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_TRUE(Contains(r.err, row.words)) << r.err;
         EXPECT_EQ(ReadBytes(file), before);
+    }
+}
+
+TEST_F(OrvexresAddMode, AnEditKeepsALinkAndThePermissionsAndTakesADashedName) {
+    std::string file = DataFile("target.dat", std::string(kHead) + "[M1]\nname=-dash\n\n" +
+                                                  "[T0:640x480x60]\n" + kBody640);
+    std::string link = dir.File("link.dat");
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+    Result r = Tool({"add-mode", link, "--", "-dash", "--dmt", "800x600x60"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_TRUE(Contains(ReadBytes(file), "name=-dash\ntiming0 = T1:800x600x60\n"));
+}
+
+TEST_F(OrvexresAddMode, AFileWhoseLastLineTheInstallerDropsIsRefused) {
+    std::string text = ReadBytes(example);
+    ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
+    text.resize(text.size() - 2);
+    std::string file = DataFile("ORVEXRES.DAT", text);
+    std::string last = std::to_string(std::count(text.begin(), text.end(), '\n') + 1);
+    for (const Strings &args :
+         {Strings{"add-mode", file, "Generic", "--dmt", "800x600x72"},
+          Strings{"import-edid", file, ORVEX_SOURCE_DIR "/examples/orvex-pv19.edid"}}) {
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_TRUE(StartsWith(r.err, file + ":" + last +
+                                          ": error: the file's last line has no line end: the "
+                                          "installer drops it"))
+            << r.err;
+        EXPECT_EQ(ReadBytes(file), text);
     }
 }
 
@@ -255,7 +304,7 @@ Bytes TestEdid() {
     layout.established[0] = 0x20;          // 640x480 at 60 Hz
     layout.standard = {Bytes{0x61, 0x59}}; // 1024x768, 4:3, 85 Hz
     layout.descriptors = {Dtd(kDtd1280), Name("Test 17\n"),
-                        Descriptor(0xfd, 0, {50, 75, 30, 80, 20, 0x01, 0x0a})};
+                          Descriptor(0xfd, 0, {50, 75, 30, 80, 20, 0x01, 0x0a})};
     return Build(layout);
 }
 
@@ -347,6 +396,29 @@ TEST_F(OrvexresEdid, ImportAddsTheMonitorReusingEqualBlocks) {
     EXPECT_EQ(ReadBytes(file), after);
 }
 
+// A DTD of 640x480 at 60 Hz other than the DMT's comes first; the
+// established 640x480 at 60 Hz is left out, naming the block listed.
+TEST_F(OrvexresEdid, AModeOfAResolutionListedBeforeIsLeftOut) {
+    Edid_Layout layout;
+    layout.established[0] = 0x20;
+    Dtd_Fields other = kDtd640;
+    other.clock = 2517; // 25.17 MHz: still 60 Hz
+    layout.descriptors = {Dtd(other), Name("Twice\n")};
+    std::string edid = EdidFile("twice.bin", Build(layout));
+    Result printed = Tool({"edid", edid});
+    EXPECT_TRUE(Contains(printed.out, "; left out: established timing 640x480@60 (DMT 0x04): the "
+                                      "monitor lists 640x480x60 as T0:640x480x60\n"))
+        << printed.out;
+    EXPECT_EQ(LineOf(printed.out, "timing1 ="), 0) << "one resolution line";
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    Result r = Tool({"import-edid", file, edid});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "note: established timing 640x480@60 (DMT 0x04) left out: monitor "
+                                "Twice lists 640x480x60 as block T13:640x480x60"))
+        << r.err;
+    EXPECT_EQ(Tool({"lint", file}).status, 0);
+}
+
 TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
     std::string edid = EdidFile("monitor.bin", TestEdid());
     Result r = Tool({"lint", example, "--edid", edid});
@@ -355,7 +427,7 @@ TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
     EXPECT_EQ(r.out, Tool({"lint", example, "--range", "30-80,50-75,200"}).out);
     Edid_Layout plain;
     Result none = Tool({"lint", example, "--edid", EdidFile("plain.bin", Build(plain))});
-    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.status, 1);
     EXPECT_TRUE(Contains(none.err, "no Display Range Limits")) << none.err;
 }
 

@@ -161,14 +161,14 @@ TEST(Svg, SizeAndRefusals) {
     Tag_Timing_Error error;
     EXPECT_TRUE(RenderTimingSvg(&worst, title.c_str(), &buffer[0], buffer.size(), &error));
     EXPECT_FALSE(RenderTimingSvg(&worst, title.c_str(), &buffer[0], buffer.size() - 1, &error));
-    EXPECT_EQ(error.code, kTimingErrorBuffer);
+    EXPECT_EQ(error.code, Timing_Error_Code::kBuffer);
     EXPECT_EQ(std::string(error.reason),
               "the SVG document does not fit in " + std::to_string(svg.size()) + " bytes");
     EXPECT_EQ(buffer[0], '\0');
 
     worst.v_sync = 0;
     EXPECT_FALSE(RenderTimingSvg(&worst, nullptr, &buffer[0], buffer.size(), &error));
-    EXPECT_EQ(error.code, kTimingErrorShape);
+    EXPECT_EQ(error.code, Timing_Error_Code::kShape);
     EXPECT_STREQ(error.reason, "vertical sync 0 is below 1");
     EXPECT_EQ(buffer[0], '\0');
 }
@@ -203,8 +203,8 @@ TEST(Chart, PointsAgainstTheRange) {
     Tag_Edid_Range range = Tag_Edid_Range();
     range.present = true, range.h_min_khz = 30, range.h_max_khz = 80;
     range.v_min_hz = 50, range.v_max_hz = 76, range.max_clock_khz = 110000;
-    const std::vector<int32_t> places = {kChartInside, kChartInside, kChartOutside,
-                                         kChartOverClock};
+    const std::vector<Chart_Place> places = {Chart_Place::kInside, Chart_Place::kInside,
+                                             Chart_Place::kOutside, Chart_Place::kOverClock};
     ScratchDir dir;
     for (const bool ranged : {true, false}) {
         SCOPED_TRACE(ranged ? "with the range" : "without a range");
@@ -254,7 +254,7 @@ TEST(Chart, SizeAndRefusals) {
     printf("a large chart: %zu of %zu bytes\n", length + 1, room);
     EXPECT_FALSE(RenderRangeChartSvg(name.c_str(), modes.data(), int32_t(modes.size()), &range,
                                      &svg[0], length, &error));
-    EXPECT_EQ(error.code, kTimingErrorBuffer);
+    EXPECT_EQ(error.code, Timing_Error_Code::kBuffer);
     EXPECT_EQ(svg[0], '\0');
 
     Tag_Video_Timing bad = tiny;
@@ -262,7 +262,7 @@ TEST(Chart, SizeAndRefusals) {
     modes[3] = {&bad, "T3"};
     EXPECT_FALSE(RenderRangeChartSvg(nullptr, modes.data(), int32_t(modes.size()), nullptr, &svg[0],
                                      svg.size(), &error));
-    EXPECT_EQ(error.code, kTimingErrorRequest);
+    EXPECT_EQ(error.code, Timing_Error_Code::kRequest);
     EXPECT_STREQ(error.reason, "mode 'T3' is no mode: horizontal sync 0 is below 1");
     EXPECT_FALSE(
         RenderRangeChartSvg(nullptr, modes.data(), 0, nullptr, &svg[0], svg.size(), &error));

@@ -34,22 +34,24 @@ struct Block_Case {
     const char *name;
     std::string text;
     bool complete;
-    int32_t kind, field, line;
+    Block_Finding kind;
+    int32_t field, line;
 };
 
 TEST(TimingBlock, OneFindingOfEachKind) {
     const Block_Case cases[] = {
-        {"missing key", Edit(13, ""), false, kBlockFindingMissingKey, kFieldVco, 0},
+        {"missing key", Edit(13, ""), false, Block_Finding::kMissingKey, kFieldVco, 0},
         {"duplicate key, any case and blanks", Edit(15, " HSP = 100"), true,
-         kBlockFindingDuplicateKey, kFieldHsp, 15},
-        {"unknown key", Edit(15, "hsx=5"), true, kBlockFindingUnknownKey, -1, 15},
-        {"line without '='", Edit(15, "640 wide"), true, kBlockFindingNotKeyValue, -1, 15},
-        {"count not a number", Edit(2, "hsp=9six"), false, kBlockFindingBadNumber, kFieldHsp, 2},
-        {"clock in Hz", Edit(1, "hdr=25.175Hz"), false, kBlockFindingBadNumber, kFieldHdr, 1},
-        {"refresh not whole", Edit(8, "vlr=59.94Hz"), false, kBlockFindingBadNumber, kFieldVlr, 8},
+         Block_Finding::kDuplicateKey, kFieldHsp, 15},
+        {"unknown key", Edit(15, "hsx=5"), true, Block_Finding::kUnknownKey, -1, 15},
+        {"line without '='", Edit(15, "640 wide"), true, Block_Finding::kNotKeyValue, -1, 15},
+        {"count not a number", Edit(2, "hsp=9six"), false, Block_Finding::kBadNumber, kFieldHsp, 2},
+        {"clock in Hz", Edit(1, "hdr=25.175Hz"), false, Block_Finding::kBadNumber, kFieldHdr, 1},
+        {"refresh not whole", Edit(8, "vlr=59.94Hz"), false, Block_Finding::kBadNumber, kFieldVlr,
+         8},
         {"count beyond the limit", Edit(11, "vad=1000000000000000000"), false,
-         kBlockFindingOutOfRange, kFieldVad, 11},
-        {"polarity word", Edit(7, "hp =positiv"), false, kBlockFindingBadPolarity, kFieldHp, 7},
+         Block_Finding::kOutOfRange, kFieldVad, 11},
+        {"polarity word", Edit(7, "hp =positiv"), false, Block_Finding::kBadPolarity, kFieldHp, 7},
     };
     for (const Block_Case &c : cases) {
         Tag_Timing_Block_Report report;
@@ -60,8 +62,7 @@ TEST(TimingBlock, OneFindingOfEachKind) {
         EXPECT_EQ(f.kind, c.kind) << c.name;
         EXPECT_EQ(f.field, c.field) << c.name;
         EXPECT_EQ(f.line, c.line) << c.name;
-        EXPECT_STRNE(DescribeBlockFinding(f.kind), "");
-        if (c.field >= 0 && c.kind != kBlockFindingDuplicateKey) {
+        if (c.field >= 0 && c.kind != Block_Finding::kDuplicateKey) {
             EXPECT_EQ(report.fields[c.field].finding, c.kind) << c.name;
         }
     }
@@ -69,8 +70,8 @@ TEST(TimingBlock, OneFindingOfEachKind) {
     Tag_Timing_Block_Report report;
     EXPECT_FALSE(ParseTimingBlock("junk\nhdr=x\nhdr=25\n", &report));
     ASSERT_EQ(report.finding_count, 3 + 13);
-    const int32_t kinds[] = {kBlockFindingNotKeyValue, kBlockFindingBadNumber,
-                             kBlockFindingDuplicateKey, kBlockFindingMissingKey};
+    const Block_Finding kinds[] = {Block_Finding::kNotKeyValue, Block_Finding::kBadNumber,
+                                   Block_Finding::kDuplicateKey, Block_Finding::kMissingKey};
     const int32_t lines[] = {1, 2, 3, 0};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(report.findings[i].kind, kinds[i]) << i;
@@ -120,7 +121,7 @@ TEST(TimingBlock, FindingsBeyondTheRoomAreCounted) {
     EXPECT_FALSE(ParseTimingBlock(text.c_str(), &report));
     EXPECT_EQ(report.finding_count, kBlockFindingMax);
     EXPECT_EQ(report.dropped_findings, 200 - (kBlockFindingMax - kTimingFieldCount));
-    EXPECT_EQ(report.findings[kBlockFindingMax - 1].kind, kBlockFindingMissingKey)
+    EXPECT_EQ(report.findings[kBlockFindingMax - 1].kind, Block_Finding::kMissingKey)
         << "the missing keys always have room";
     EXPECT_EQ(report.findings[kBlockFindingMax - 1].field, kFieldVp);
 }
@@ -169,32 +170,34 @@ TEST(TimingModel, ShapeNamesTheFirstItemOutOfRange) {
     ASSERT_TRUE(ParseTimingBlock(kBlock, &report));
     Tag_Timing_Error error;
     EXPECT_TRUE(CheckTimingShape(&report.timing, &error));
-    EXPECT_EQ(FindTimingShapeFault(&report.timing), -1);
+    EXPECT_EQ(FindTimingShapeFault(&report.timing), Timing_Item::kNone);
     struct Shape_Case {
         int64_t Tag_Video_Timing::*member;
         int64_t value;
-        int32_t item;
+        Timing_Item item;
         const char *reason;
     };
     const Shape_Case cases[] = {
-        {&Tag_Video_Timing::clock_hz, 0, kItemClock, "pixel clock 0.000 MHz is not above 0"},
-        {&Tag_Video_Timing::clock_hz, kTimingMaxClockHz + 1000, kItemClock,
+        {&Tag_Video_Timing::clock_hz, 0, Timing_Item::kClock,
+         "pixel clock 0.000 MHz is not above 0"},
+        {&Tag_Video_Timing::clock_hz, kTimingMaxClockHz + 1000, Timing_Item::kClock,
          "pixel clock 100000.001 MHz is above 100000.000 MHz"},
-        {&Tag_Video_Timing::h_front_porch, -8, kItemHFrontPorch,
+        {&Tag_Video_Timing::h_front_porch, -8, Timing_Item::kHFrontPorch,
          "horizontal front porch -8 is below 0"},
-        {&Tag_Video_Timing::h_back_porch, kTimingMaxCount + 1, kItemHBackPorch,
+        {&Tag_Video_Timing::h_back_porch, kTimingMaxCount + 1, Timing_Item::kHBackPorch,
          "horizontal back porch 1000001 is above 1000000"},
-        {&Tag_Video_Timing::v_sync, INT64_MAX, kItemVSync,
+        {&Tag_Video_Timing::v_sync, INT64_MAX, Timing_Item::kVSync,
          "vertical sync 9223372036854775807 is above 1000000"},
-        {&Tag_Video_Timing::v_back_porch, -1, kItemVBackPorch, "vertical back porch -1 is below 0"},
+        {&Tag_Video_Timing::v_back_porch, -1, Timing_Item::kVBackPorch,
+         "vertical back porch -1 is below 0"},
     };
     for (const Shape_Case &c : cases) {
         Tag_Video_Timing t = report.timing;
         t.*c.member = c.value;
-        t.v_back_porch = c.item == kItemVBackPorch ? c.value : -5; // a later fault too
+        t.v_back_porch = c.item == Timing_Item::kVBackPorch ? c.value : -5; // a later fault too
         EXPECT_EQ(FindTimingShapeFault(&t), c.item) << c.reason;
         EXPECT_FALSE(CheckTimingShape(&t, &error));
-        EXPECT_EQ(error.code, kTimingErrorShape);
+        EXPECT_EQ(error.code, Timing_Error_Code::kShape);
         EXPECT_STREQ(error.reason, c.reason);
     }
     EXPECT_TRUE(CheckTimingClock(1, nullptr));

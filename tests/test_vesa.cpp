@@ -54,13 +54,13 @@ TEST(Dmt, LookUpMisses) {
     for (const Miss &m : misses) {
         Tag_Timing_Error error;
         EXPECT_EQ(FindDmtMode(m.width, m.height, m.refresh, &error), nullptr);
-        EXPECT_EQ(error.code, kTimingErrorNotFound);
+        EXPECT_EQ(error.code, Timing_Error_Code::kNotFound);
         EXPECT_STREQ(error.reason, m.reason);
     }
     const Tag_Dmt_Mode *nearest[100];
-    int32_t count = 0;
-    GetDmtModes(&count);
-    EXPECT_EQ(FindNearestDmtModes(640, 480, 60, nearest, 100), count) << "each mode once";
+    EXPECT_EQ(FindNearestDmtModes(640, 480, 60, nearest, 100),
+              static_cast<int32_t>(DmtModes().size()))
+        << "each mode once";
     EXPECT_EQ(nearest[0]->id, 0x04);
     EXPECT_EQ(FindNearestDmtModes(640, 480, 60, nearest, 0), 0);
 
@@ -77,7 +77,7 @@ TEST(Dmt, LookUpMisses) {
     for (const auto &c : ids) {
         Tag_Timing_Error error;
         EXPECT_EQ(FindDmtModeById(c.id, &error), nullptr);
-        EXPECT_EQ(error.code, kTimingErrorNotFound);
+        EXPECT_EQ(error.code, Timing_Error_Code::kNotFound);
         EXPECT_STREQ(error.reason, c.reason);
     }
     EXPECT_EQ(FindDmtModeById(0x0F, nullptr), nullptr);
@@ -101,7 +101,8 @@ TEST(Dmt, ModesDefinedByCvt) {
             Tag_Video_Timing dmt, cvt;
             GetDmtModeTiming(mode, &dmt);
             ASSERT_TRUE(MakeCvtTiming(mode->width, mode->height, mode->refresh,
-                                      rb ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &cvt, nullptr));
+                                      rb ? Cvt_Blanking::kReducedV1 : Cvt_Blanking::kCrt, &cvt,
+                                      nullptr));
             EXPECT_EQ(TimingFields(cvt), TimingFields(dmt)) << "DMT " << id;
         }
     }
@@ -111,22 +112,28 @@ TEST(Dmt, ModesDefinedByCvt) {
 // ratios 15:9 and none, the twin rule.
 TEST(Formulas, RoundingAndAspect) {
     struct Case {
-        int32_t blanking; // -1: GTF
+        bool gtf; // else CVT with blanking
+        Cvt_Blanking blanking;
         int64_t width, height;
         int64_t h_active, v_sync;
     };
     const Case cases[] = {
-        {kCvtBlankingCrt, 1366, 768, 1366, 10},      {kCvtReducedBlankingV1, 1366, 768, 1366, 10},
-        {kCvtReducedBlankingV2, 1366, 768, 1366, 8}, {-1, 1366, 768, 1368, 3},
-        {kCvtBlankingCrt, 1285, 960, 1285, 10},      {kCvtBlankingCrt, 1365, 768, 1365, 5},
-        {kCvtBlankingCrt, 1280, 768, 1280, 7},       {kCvtBlankingCrt, 1000, 1000, 1000, 10},
+        {false, Cvt_Blanking::kCrt, 1366, 768, 1366, 10},
+        {false, Cvt_Blanking::kReducedV1, 1366, 768, 1366, 10},
+        {false, Cvt_Blanking::kReducedV2, 1366, 768, 1366, 8},
+        {true, Cvt_Blanking::kCrt, 1366, 768, 1368, 3},
+        {false, Cvt_Blanking::kCrt, 1285, 960, 1285, 10},
+        {false, Cvt_Blanking::kCrt, 1365, 768, 1365, 5},
+        {false, Cvt_Blanking::kCrt, 1280, 768, 1280, 7},
+        {false, Cvt_Blanking::kCrt, 1000, 1000, 1000, 10},
     };
     for (const Case &c : cases) {
         Tag_Video_Timing t;
-        ASSERT_TRUE(c.blanking >= 0 ? MakeCvtTiming(c.width, c.height, 60, c.blanking, &t, nullptr)
-                                    : MakeGtfTiming(c.width, c.height, 60, &t, nullptr));
-        EXPECT_EQ(t.h_active, c.h_active) << c.blanking << " " << c.width;
-        EXPECT_EQ(t.v_sync, c.v_sync) << c.blanking << " " << c.width << "x" << c.height;
+        ASSERT_TRUE(!c.gtf ? MakeCvtTiming(c.width, c.height, 60, c.blanking, &t, nullptr)
+                           : MakeGtfTiming(c.width, c.height, 60, &t, nullptr));
+        EXPECT_EQ(t.h_active, c.h_active) << static_cast<int>(c.blanking) << " " << c.width;
+        EXPECT_EQ(t.v_sync, c.v_sync)
+            << static_cast<int>(c.blanking) << " " << c.width << "x" << c.height;
         EXPECT_EQ(t.nominal_refresh, 60);
     }
     EXPECT_EQ(FindDmtMode(1366, 768, 60, nullptr)->id, 0x51) << "without reduced blanking";
@@ -135,43 +142,46 @@ TEST(Formulas, RoundingAndAspect) {
 
 TEST(Formulas, Refusals) {
     struct Case {
-        int32_t blanking; // -1: GTF
+        bool gtf; // else CVT with blanking
+        Cvt_Blanking blanking;
         int64_t width, height, refresh;
         const char *reason;
     };
     const Case cases[] = {
-        {kCvtBlankingCrt, 0, 0, 60, "CVT 0x0 at 60 Hz: width 0 is outside 8 .. 16384"},
-        {-1, 640, 480, 0, "GTF 640x480 at 0 Hz: refresh 0 is outside 1 .. 1000"},
-        {kCvtReducedBlankingV1, 100000, 768, 60,
+        {false, Cvt_Blanking::kCrt, 0, 0, 60, "CVT 0x0 at 60 Hz: width 0 is outside 8 .. 16384"},
+        {true, Cvt_Blanking::kCrt, 640, 480, 0,
+         "GTF 640x480 at 0 Hz: refresh 0 is outside 1 .. 1000"},
+        {false, Cvt_Blanking::kReducedV1, 100000, 768, 60,
          "CVT-RB 100000x768 at 60 Hz: width 100000 is outside 8 .. 16384"},
-        {kCvtReducedBlankingV2, 640, 16385, 60,
+        {false, Cvt_Blanking::kReducedV2, 640, 16385, 60,
          "CVT-RBv2 640x16385 at 60 Hz: height 16385 is outside 8 .. 16384"},
-        {-1, INT64_MIN, 480, 60,
+        {true, Cvt_Blanking::kCrt, INT64_MIN, 480, 60,
          "GTF -9223372036854775808x480 at 60 Hz: width -9223372036854775808 is outside 8 .. 16384"},
-        {3, 640, 480, 60, "CVT blanking 3 is none of 0 (CRT), 1 (reduced v1) and 2 (reduced v2)"},
-        {kCvtBlankingCrt, 8, 8, 1, "CVT 8x8 at 1 Hz: pixel clock 0.000 MHz is not above 0"},
-        {kCvtBlankingCrt, 16384, 16384, 1000,
+        {false, static_cast<Cvt_Blanking>(3), 640, 480, 60,
+         "CVT blanking 3 is none of 0 (CRT), 1 (reduced v1) and 2 (reduced v2)"},
+        {false, Cvt_Blanking::kCrt, 8, 8, 1,
+         "CVT 8x8 at 1 Hz: pixel clock 0.000 MHz is not above 0"},
+        {false, Cvt_Blanking::kCrt, 16384, 16384, 1000,
          "CVT 16384x16384 at 1000 Hz: pixel clock 851832.500 MHz is above 100000.000 MHz"},
     };
     for (const Case &c : cases) {
         Tag_Video_Timing t = Tag_Video_Timing();
         t.h_active = 12345;
         Tag_Timing_Error error;
-        EXPECT_FALSE(c.blanking != -1
-                         ? MakeCvtTiming(c.width, c.height, c.refresh, c.blanking, &t, &error)
-                         : MakeGtfTiming(c.width, c.height, c.refresh, &t, &error));
-        EXPECT_EQ(error.code, kTimingErrorRequest) << c.reason;
+        EXPECT_FALSE(!c.gtf ? MakeCvtTiming(c.width, c.height, c.refresh, c.blanking, &t, &error)
+                            : MakeGtfTiming(c.width, c.height, c.refresh, &t, &error));
+        EXPECT_EQ(error.code, Timing_Error_Code::kRequest) << c.reason;
         EXPECT_STREQ(error.reason, c.reason);
         EXPECT_EQ(t.h_active, 12345) << "the timing is left alone";
     }
     // The largest requests within the limits, and a GTF timing the formula
     // gives a negative front porch, as it is.
     Tag_Video_Timing t;
-    EXPECT_TRUE(MakeCvtTiming(16384, 16384, 60, kCvtBlankingCrt, &t, nullptr));
-    EXPECT_TRUE(MakeCvtTiming(8, 8, 1000, kCvtReducedBlankingV2, &t, nullptr));
+    EXPECT_TRUE(MakeCvtTiming(16384, 16384, 60, Cvt_Blanking::kCrt, &t, nullptr));
+    EXPECT_TRUE(MakeCvtTiming(8, 8, 1000, Cvt_Blanking::kReducedV2, &t, nullptr));
     ASSERT_TRUE(MakeGtfTiming(320, 240, 50, &t, nullptr));
     EXPECT_EQ(t.h_front_porch, -16);
-    EXPECT_EQ(FindTimingShapeFault(&t), kItemHFrontPorch);
+    EXPECT_EQ(FindTimingShapeFault(&t), Timing_Item::kHFrontPorch);
 }
 
 // A curve of the caller's refuses what the default curve returns as it is.
@@ -193,7 +203,7 @@ TEST(Formulas, CurveRefusals) {
         Tag_Video_Timing t = Tag_Video_Timing();
         Tag_Timing_Error error;
         EXPECT_FALSE(MakeGtfCurveTiming(640, 480, 60, &c.curve, &t, &error)) << c.reason;
-        EXPECT_EQ(error.code, kTimingErrorRequest) << c.reason;
+        EXPECT_EQ(error.code, Timing_Error_Code::kRequest) << c.reason;
         EXPECT_STREQ(error.reason, c.reason);
         EXPECT_EQ(t.h_active, 0) << "the timing is left alone";
     }

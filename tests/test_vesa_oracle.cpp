@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/timing_fields.h"
 #include "timing/edid.h"
 #include "timing/vesa.h"
 
@@ -222,9 +223,7 @@ const std::map<int64_t, std::string> dmt_by_formula = {{0x43, "w=1856,h=1392,fps
 
 TEST_F(VesaOracle, EveryDmtModeById) {
     std::vector<Figures> listed = ListDmts();
-    int32_t count = 0;
-    GetDmtModes(&count);
-    ASSERT_EQ(listed.size(), static_cast<size_t>(count)) << "progressive modes in the list";
+    ASSERT_EQ(listed.size(), DmtModes().size()) << "progressive modes in the list";
     std::vector<Job> jobs(listed.size());
     for (size_t i = 0; i < listed.size(); ++i) {
         auto formula = dmt_by_formula.find(listed[i].id);
@@ -282,18 +281,20 @@ TEST_F(VesaOracle, EveryVic) {
     for (int vic = 0; vic < 256; ++vic) {
         const std::string &output = jobs[vic].output;
         const Figures theirs = ParseReference(output);
-        const int32_t expected = output.find("VIC") == std::string::npos ? kCtaVicUnknown
-                                 : theirs.interlaced                     ? kCtaVicInterlaced
-                                                                         : kCtaVicProgressive;
+        const Cta_Vic_Result expected = output.find("VIC") == std::string::npos
+                                            ? Cta_Vic_Result::kUnknown
+                                        : theirs.interlaced ? Cta_Vic_Result::kInterlaced
+                                                            : Cta_Vic_Result::kProgressive;
         Tag_Video_Timing t;
-        const int32_t found = GetCtaVicTiming(vic, &t, nullptr);
+        const Cta_Vic_Result found = GetCtaVicTiming(vic, &t, nullptr);
         EXPECT_EQ(found, expected) << "VIC " << vic << ": " << output;
-        if (found == kCtaVicProgressive && expected == kCtaVicProgressive) {
+        if (found == Cta_Vic_Result::kProgressive && expected == Cta_Vic_Result::kProgressive) {
             ++progressive;
             EXPECT_EQ(Compare(output, Ours(t)), "") << "VIC " << vic;
             EXPECT_EQ(t.nominal_refresh, llround(theirs.refresh)) << "VIC " << vic;
         }
-        interlaced += found == kCtaVicInterlaced && expected == kCtaVicInterlaced;
+        interlaced +=
+            found == Cta_Vic_Result::kInterlaced && expected == Cta_Vic_Result::kInterlaced;
     }
     printf("CTA-861: %d progressive and %d interlaced VICs as the reference has them\n",
            progressive, interlaced);
@@ -301,7 +302,8 @@ TEST_F(VesaOracle, EveryVic) {
 
 struct Grid_Case {
     const char *name;
-    int32_t blanking;           // -1: GTF
+    bool cvt; // else GTF
+    Cvt_Blanking blanking;
     int32_t grid;               // kGrid*
     const Tag_Gtf_Curve *curve; // GTF on this curve; null: MakeGtfTiming
 };
@@ -376,11 +378,11 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
         const Request &q = requests[i];
         std::string argument = "w=" + std::to_string(q.width) + ",h=" + std::to_string(q.height) +
                                ",fps=" + std::to_string(q.refresh);
-        if (c.blanking >= 0)
-            argument += ",rb=" + std::to_string(c.blanking);
+        if (c.cvt)
+            argument += ",rb=" + std::to_string(static_cast<int>(c.blanking));
         if (c.curve != nullptr)
             argument += CurveArgument(*c.curve);
-        jobs[i].args = {c.blanking >= 0 ? "--cvt" : "--gtf", argument};
+        jobs[i].args = {c.cvt ? "--cvt" : "--gtf", argument};
     }
     RunAll(&jobs);
     int mismatches = 0, refused = 0;
@@ -388,8 +390,7 @@ TEST_P(VesaOracleGrid, MatchesTheReference) {
         const Request &q = requests[i];
         Tag_Video_Timing t;
         Tag_Timing_Error error;
-        bool made = c.blanking >= 0
-                        ? MakeCvtTiming(q.width, q.height, q.refresh, c.blanking, &t, &error)
+        bool made = c.cvt ? MakeCvtTiming(q.width, q.height, q.refresh, c.blanking, &t, &error)
                     : c.curve != nullptr
                         ? MakeGtfCurveTiming(q.width, q.height, q.refresh, c.curve, &t, &error)
                         : MakeGtfTiming(q.width, q.height, q.refresh, &t, &error);
@@ -417,18 +418,18 @@ const Tag_Gtf_Curve kWideCurve = {120, 1000, 200, 60};
 
 INSTANTIATE_TEST_SUITE_P(
     Formulas, VesaOracleGrid,
-    ::testing::Values(Grid_Case{"CVT", kCvtBlankingCrt, kGridAspects, nullptr},
-                      Grid_Case{"CVT_RB", kCvtReducedBlankingV1, kGridAspects, nullptr},
-                      Grid_Case{"CVT_RBv2", kCvtReducedBlankingV2, kGridAspects, nullptr},
-                      Grid_Case{"GTF", -1, kGridAspects, nullptr},
-                      Grid_Case{"CVT_OddWidths", kCvtBlankingCrt, kGridOddWidths, nullptr},
-                      Grid_Case{"CVT_RB_OddWidths", kCvtReducedBlankingV1, kGridOddWidths, nullptr},
-                      Grid_Case{"CVT_RBv2_OddWidths", kCvtReducedBlankingV2, kGridOddWidths,
-                                nullptr},
-                      Grid_Case{"GTF_OddWidths", -1, kGridOddWidths, nullptr},
-                      Grid_Case{"GTF_Iiyama", -1, kGridCurve, &kIiyamaCurve},
-                      Grid_Case{"GTF_Halves", -1, kGridCurve, &kHalvesCurve},
-                      Grid_Case{"GTF_Wide", -1, kGridCurve, &kWideCurve}),
+    ::testing::Values(
+        Grid_Case{"CVT", true, Cvt_Blanking::kCrt, kGridAspects, nullptr},
+        Grid_Case{"CVT_RB", true, Cvt_Blanking::kReducedV1, kGridAspects, nullptr},
+        Grid_Case{"CVT_RBv2", true, Cvt_Blanking::kReducedV2, kGridAspects, nullptr},
+        Grid_Case{"GTF", false, Cvt_Blanking::kCrt, kGridAspects, nullptr},
+        Grid_Case{"CVT_OddWidths", true, Cvt_Blanking::kCrt, kGridOddWidths, nullptr},
+        Grid_Case{"CVT_RB_OddWidths", true, Cvt_Blanking::kReducedV1, kGridOddWidths, nullptr},
+        Grid_Case{"CVT_RBv2_OddWidths", true, Cvt_Blanking::kReducedV2, kGridOddWidths, nullptr},
+        Grid_Case{"GTF_OddWidths", false, Cvt_Blanking::kCrt, kGridOddWidths, nullptr},
+        Grid_Case{"GTF_Iiyama", false, Cvt_Blanking::kCrt, kGridCurve, &kIiyamaCurve},
+        Grid_Case{"GTF_Halves", false, Cvt_Blanking::kCrt, kGridCurve, &kHalvesCurve},
+        Grid_Case{"GTF_Wide", false, Cvt_Blanking::kCrt, kGridCurve, &kWideCurve}),
     [](const ::testing::TestParamInfo<Grid_Case> &info) { return std::string(info.param.name); });
 
 } // namespace

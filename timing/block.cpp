@@ -29,11 +29,12 @@ int64_t Tag_Video_Timing::*const count_members[kTimingFieldCount] = {
 const int32_t kLineFindingMax = kBlockFindingMax - kTimingFieldCount;
 
 // A key of two or three characters, folded to lower case, as one number, so
-// that a line's key is found with a few comparisons of numbers.
+// that a line's key is found with a few comparisons of numbers: a speed
+// device that pays (bench_load's "byKey" row; docs/performance.md).
 constexpr uint32_t PackKey(std::string_view key) {
     uint32_t packed = 0;
     for (char c : key)
-        packed = packed << 8 | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        packed = packed << 8 | static_cast<unsigned char>(AsciiLower(c));
     return packed;
 }
 
@@ -64,50 +65,51 @@ int32_t FindField(std::string_view key) {
 // before it.
 std::string_view WithoutUnit(std::string_view value, std::string_view unit) {
     if (value.size() >= unit.size() &&
-        EqualIgnoringCase(value.substr(value.size() - unit.size()), unit))
+        AsciiEqualIgnoringCase(value.substr(value.size() - unit.size()), unit))
         return TrimBlanks(value.substr(0, value.size() - unit.size()));
     return value;
 }
 
-int32_t FindingOfScan(int32_t scan) {
-    return scan == kScanOk           ? kBlockFindingNone
-           : scan == kScanOutOfRange ? kBlockFindingOutOfRange
-                                     : kBlockFindingBadNumber;
+Block_Finding FindingOfScan(Scan_Result scan) {
+    return scan == Scan_Result::kOk           ? Block_Finding::kNone
+           : scan == Scan_Result::kOutOfRange ? Block_Finding::kOutOfRange
+                                              : Block_Finding::kBadNumber;
 }
 
 // Read one field's value (trimmed) into the model; returns its finding.
-int32_t ReadValue(int32_t field, std::string_view value, Tag_Video_Timing *timing) {
+Block_Finding ReadValue(int32_t field, std::string_view value, Tag_Video_Timing *timing) {
     int64_t number = 0;
     switch (field) {
     case kFieldHdr: {
-        int32_t finding = FindingOfScan(
+        Block_Finding finding = FindingOfScan(
             ScanDecimal(WithoutUnit(value, "mhz"), true, 3, kBlockClockKhzLimit, &number));
         timing->clock_hz = number * 1000;
         return finding;
     }
     case kFieldVlr: {
-        int32_t finding = FindingOfScan(
+        Block_Finding finding = FindingOfScan(
             ScanDecimal(WithoutUnit(value, "hz"), true, 0, kBlockValueLimit, &number));
         timing->nominal_refresh = number;
         return finding;
     }
     case kFieldHp:
     case kFieldVp: {
-        bool positive = EqualIgnoringCase(value, "positive");
-        if (!positive && !EqualIgnoringCase(value, "negative"))
-            return kBlockFindingBadPolarity;
+        bool positive = AsciiEqualIgnoringCase(value, "positive");
+        if (!positive && !AsciiEqualIgnoringCase(value, "negative"))
+            return Block_Finding::kBadPolarity;
         (field == kFieldHp ? timing->h_sync_positive : timing->v_sync_positive) = positive;
-        return kBlockFindingNone;
+        return Block_Finding::kNone;
     }
     default: {
-        int32_t finding = FindingOfScan(ScanDecimal(value, true, 0, kBlockValueLimit, &number));
+        Block_Finding finding =
+            FindingOfScan(ScanDecimal(value, true, 0, kBlockValueLimit, &number));
         timing->*count_members[field] = number;
         return finding;
     }
     }
 }
 
-void AddFinding(Tag_Timing_Block_Report *report, int32_t kind, int32_t field, int32_t line,
+void AddFinding(Tag_Timing_Block_Report *report, Block_Finding kind, int32_t field, int32_t line,
                 size_t offset, size_t length) {
     if (report->finding_count >= kLineFindingMax && line != 0) {
         ++report->dropped_findings;
@@ -151,23 +153,25 @@ bool ParseTimingBlock(const char *text, Tag_Timing_Block_Report *report) {
             continue;
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            AddFinding(report, kBlockFindingNotKeyValue, -1, line_number, line_offset, line.size());
+            AddFinding(report, Block_Finding::kNotKeyValue, -1, line_number, line_offset,
+                       line.size());
             continue;
         }
         int32_t field = FindField(TrimBlanks(line.substr(0, equals)));
         if (field < 0) {
-            AddFinding(report, kBlockFindingUnknownKey, -1, line_number, line_offset, line.size());
+            AddFinding(report, Block_Finding::kUnknownKey, -1, line_number, line_offset,
+                       line.size());
             continue;
         }
         Tag_Block_Field &slot = report->fields[field];
         if (slot.line != 0) {
-            AddFinding(report, kBlockFindingDuplicateKey, field, line_number, line_offset,
+            AddFinding(report, Block_Finding::kDuplicateKey, field, line_number, line_offset,
                        line.size());
             continue;
         }
         slot.line = line_number;
         slot.finding = ReadValue(field, TrimBlanks(line.substr(equals + 1)), &report->timing);
-        if (slot.finding != kBlockFindingNone)
+        if (slot.finding != Block_Finding::kNone)
             AddFinding(report, slot.finding, field, line_number, line_offset, line.size());
     }
 
@@ -175,35 +179,12 @@ bool ParseTimingBlock(const char *text, Tag_Timing_Block_Report *report) {
     for (int32_t field = 0; field < kTimingFieldCount; ++field) {
         Tag_Block_Field &slot = report->fields[field];
         if (slot.line == 0) {
-            slot.finding = kBlockFindingMissingKey;
-            AddFinding(report, kBlockFindingMissingKey, field, 0, 0, 0);
+            slot.finding = Block_Finding::kMissingKey;
+            AddFinding(report, Block_Finding::kMissingKey, field, 0, 0, 0);
         }
-        report->complete = report->complete && slot.finding == kBlockFindingNone;
+        report->complete = report->complete && slot.finding == Block_Finding::kNone;
     }
     return report->complete;
-}
-
-const char *DescribeBlockFinding(int32_t kind) {
-    switch (kind) {
-    case kBlockFindingNone:
-        return "no finding";
-    case kBlockFindingMissingKey:
-        return "missing key";
-    case kBlockFindingDuplicateKey:
-        return "duplicate key";
-    case kBlockFindingUnknownKey:
-        return "unknown key";
-    case kBlockFindingNotKeyValue:
-        return "not a key=value line";
-    case kBlockFindingBadNumber:
-        return "not a decimal number";
-    case kBlockFindingOutOfRange:
-        return "number out of range";
-    case kBlockFindingBadPolarity:
-        return "neither positive nor negative";
-    default:
-        return "";
-    }
 }
 
 bool FormatTimingBlock(const Tag_Video_Timing *timing, char *buffer, size_t size) {

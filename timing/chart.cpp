@@ -123,13 +123,14 @@ void AppendLegend(Tag_Text_Sink *sink, double x, const char *colour, bool square
 
 } // namespace
 
-int32_t GetChartPlace(const Tag_Video_Timing *timing, const Tag_Edid_Range *range) {
+Chart_Place GetChartPlace(const Tag_Video_Timing *timing, const Tag_Edid_Range *range) {
     const double h = GetTimingHFreq(timing);
     const double v = GetTimingRefresh(timing);
     if (h < range->h_min_khz * 1e3 || h > range->h_max_khz * 1e3 || v < range->v_min_hz ||
         v > range->v_max_hz)
-        return kChartOutside;
-    return timing->clock_hz > int64_t{range->max_clock_khz} * 1000 ? kChartOverClock : kChartInside;
+        return Chart_Place::kOutside;
+    return timing->clock_hz > int64_t{range->max_clock_khz} * 1000 ? Chart_Place::kOverClock
+                                                                   : Chart_Place::kInside;
 }
 
 size_t GetRangeChartSvgSize(int32_t count) {
@@ -145,7 +146,7 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
     Tag_Text_Sink sink;
     StartText(&sink, buffer, size);
     if (count < 1) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "a chart needs modes: ");
         AppendInteger(&reason, count);
         AppendText(&reason, " given");
@@ -155,7 +156,7 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
         Tag_Timing_Error shape;
         if (CheckTimingShape(modes[i].timing, &shape))
             continue;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "mode ");
         AppendQuoted(&reason, modes[i].name != nullptr ? modes[i].name : "");
         AppendText(&reason, " is no mode: ");
@@ -193,7 +194,7 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
     AppendAxes(&sink, x, y);
     for (int32_t i = 0; i < count; ++i) {
         const Tag_Video_Timing &t = *modes[i].timing;
-        const int32_t place = ranged ? GetChartPlace(&t, range) : kChartInside;
+        const Chart_Place place = ranged ? GetChartPlace(&t, range) : Chart_Place::kInside;
         AppendText(&sink, "<g><title>");
         AppendSvgText(&sink, modes[i].name != nullptr ? modes[i].name : "");
         AppendText(&sink, ": ");
@@ -207,9 +208,9 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
         AppendText(&sink, " Hz, ");
         AppendMhz(&sink, t.clock_hz);
         AppendText(&sink, " MHz");
-        if (place != kChartInside) {
+        if (place != Chart_Place::kInside) {
             AppendText(&sink, ", ");
-            AppendText(&sink, kPlaceNames[place]);
+            AppendText(&sink, kPlaceNames[static_cast<int32_t>(place)]);
         }
         AppendText(&sink, "</title><circle cx=\"");
         AppendCoordinate(&sink, Across(x, GetTimingHFreq(&t) / 1e3));
@@ -218,7 +219,7 @@ bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t
         AppendText(&sink, "\" r=\"");
         AppendCoordinate(&sink, kRadius);
         AppendText(&sink, "\" fill=\"");
-        AppendText(&sink, ranged ? kPlaceColours[place] : kPlainColour);
+        AppendText(&sink, ranged ? kPlaceColours[static_cast<int32_t>(place)] : kPlainColour);
         AppendText(&sink, "\"/></g>\n");
     }
     if (ranged) {

@@ -203,16 +203,16 @@ const Tag_Vic_Row *FindRow(int64_t vic) {
 
 } // namespace
 
-int32_t GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error *error) {
+Cta_Vic_Result GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error *error) {
     const Tag_Vic_Row *row = FindRow(vic);
     if (row != nullptr && row->same_as != 0)
         row = FindRow(row->same_as);
     if (row == nullptr || row->interlaced) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorNotFound);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kNotFound);
         AppendText(&reason, row == nullptr ? "no CTA-861 VIC " : "CTA-861 VIC ");
         AppendInteger(&reason, vic);
         AppendText(&reason, row == nullptr ? "" : " is an interlaced format");
-        return row == nullptr ? kCtaVicUnknown : kCtaVicInterlaced;
+        return row == nullptr ? Cta_Vic_Result::kUnknown : Cta_Vic_Result::kInterlaced;
     }
     Tag_Video_Timing t = Tag_Video_Timing();
     t.clock_hz = int64_t{row->clock_khz} * 1000;
@@ -228,5 +228,5 @@ int32_t GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error 
     t.v_sync_positive = row->positive;
     t.nominal_refresh = GetNearestWholeRefresh(&t);
     *timing = t;
-    return kCtaVicProgressive;
+    return Cta_Vic_Result::kProgressive;
 }

@@ -173,16 +173,11 @@ void AppendMode(Tag_Text_Sink *sink, const Tag_Dmt_Mode &mode) {
 
 } // namespace
 
-const Tag_Dmt_Mode *GetDmtModes(int32_t *count) {
-    *count = kDmtModeCount;
-    return dmt_modes;
-}
-
 const Tag_Dmt_Mode *FindDmtModeById(int64_t id, Tag_Timing_Error *error) {
     for (const Tag_Dmt_Mode &mode : dmt_modes)
         if (mode.id == id)
             return &mode;
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorNotFound);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kNotFound);
     if (id == kDmtInterlacedId) {
         AppendText(&reason, "DMT 0x0f is 1024x768 at 43 Hz interlaced: a timing block cannot "
                             "describe interlace");
@@ -210,7 +205,7 @@ const Tag_Dmt_Mode *FindDmtMode(int64_t width, int64_t height, int64_t refresh,
     }
     if (best != nullptr)
         return best;
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorNotFound);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kNotFound);
     AppendText(&reason, "no DMT mode ");
     AppendInteger(&reason, width);
     AppendText(&reason, "x");

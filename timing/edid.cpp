@@ -43,7 +43,7 @@ void AppendWhere(Tag_Text_Sink *reason, int64_t line, size_t offset) {
 }
 
 bool RefuseRoom(size_t capacity, size_t offset, Tag_Timing_Error *error) {
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kBuffer);
     AppendText(&reason, "the EDID is longer than the ");
     AppendInteger(&reason, static_cast<int64_t>(capacity));
     AppendText(&reason, " bytes of room: byte offset ");
@@ -91,7 +91,7 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
         for (char digit : word) {
             if (HexDigit(digit) >= 0)
                 continue;
-            Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+            Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, "hex text: the word ");
             AppendQuoted(&reason, word);
             AppendWhere(&reason, line, start);
@@ -99,7 +99,7 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
             return false;
         }
         if (word.size() % 2 != 0) {
-            Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+            Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, "hex text: the word ");
             AppendQuoted(&reason, word);
             AppendWhere(&reason, line, start);
@@ -150,7 +150,7 @@ const char *BlockKind(const uint8_t *block, int32_t index) {
     }
 }
 
-Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, int32_t code, int64_t block) {
+Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, Timing_Error_Code code, int64_t block) {
     Tag_Text_Sink reason = StartReason(error, code);
     AppendText(&reason, "block ");
     AppendInteger(&reason, block);
@@ -161,14 +161,14 @@ Tag_Text_Sink StartBlockReason(Tag_Timing_Error *error, int32_t code, int64_t bl
 // (and the bytes hold), which may be fewer than the bytes' blocks.
 bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timing_Error *error) {
     if (size == 0) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorEdid);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kEdid);
         AppendText(&reason, "the EDID is empty: it has no bytes (an EDID is one or more blocks of "
                             "128 bytes)");
         return false;
     }
     if (size % kEdidBlockSize != 0) {
-        Tag_Text_Sink reason =
-            StartBlockReason(error, kTimingErrorEdid, static_cast<int64_t>(size / kEdidBlockSize));
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid,
+                                                static_cast<int64_t>(size / kEdidBlockSize));
         AppendText(&reason, " is cut short: it has ");
         AppendInteger(&reason, static_cast<int64_t>(size % kEdidBlockSize));
         AppendText(&reason, " of its 128 bytes (the EDID's ");
@@ -179,7 +179,7 @@ bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timi
     for (size_t i = 0; i < sizeof kEdidHeader; ++i) {
         if (bytes[i] == kEdidHeader[i])
             continue;
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, ": header byte ");
         AppendInteger(&reason, static_cast<int64_t>(i));
         AppendText(&reason, " is ");
@@ -192,7 +192,7 @@ bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timi
     const int64_t present = static_cast<int64_t>(size / kEdidBlockSize);
     const int64_t named = bytes[kExtensionCountByte];
     if (present < named + 1) {
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, " names ");
         AppendInteger(&reason, named);
         AppendText(&reason, named == 1 ? " extension block (byte 126), but "
@@ -206,8 +206,8 @@ bool CheckStructure(const uint8_t *bytes, size_t size, int32_t *blocks, Tag_Timi
     return true;
 }
 
-// The index of the first block whose checksum is wrong at or after first, or
-// -1; *bad receives the count of all of them.
+// The index of the first of the blocks whose checksum is wrong, or -1; *bad
+// receives the count of all of them.
 int32_t FindBadChecksum(const uint8_t *bytes, int32_t blocks, int32_t *bad) {
     int32_t first = -1;
     *bad = 0;
@@ -234,7 +234,7 @@ struct Tag_Decoder {
 };
 
 // A mode's origin, its numbers yet to come.
-Tag_Edid_Mode Origin(int32_t source, int32_t block, int32_t index) {
+Tag_Edid_Mode Origin(Edid_Source source, int32_t block, int32_t index) {
     Tag_Edid_Mode mode = Tag_Edid_Mode();
     mode.source = source;
     mode.block = block;
@@ -242,9 +242,11 @@ Tag_Edid_Mode Origin(int32_t source, int32_t block, int32_t index) {
     return mode;
 }
 
-void Skip(Tag_Decoder *d, int32_t kind, const Tag_Edid_Mode &mode, int32_t kept = -1) {
+void Skip(Tag_Decoder *d, Edid_Skip kind, const Tag_Edid_Mode &mode, int32_t kept = -1) {
     Tag_Edid *edid = d->edid;
-    ++edid->skipped[kind];
+    const int32_t index = static_cast<int32_t>(kind);
+    if (index >= 0 && index < kEdidSkipKinds)
+        ++edid->skipped[index];
     if (edid->skip_count < kEdidSkipListMax)
         edid->skips[edid->skip_count++] = Tag_Edid_Skip{kind, mode, kept};
 }
@@ -257,7 +259,7 @@ bool SameId(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
 // A DTD that is a listed mode as closely as its 10 kHz clock units state it:
 // every number the same but the clock, which is the listed one rounded.
 bool RoundedTwin(const Tag_Edid_Mode &dtd, const Tag_Edid_Mode &listed) {
-    if (dtd.source != kEdidSourceDetailed || listed.source == kEdidSourceDetailed)
+    if (dtd.source != Edid_Source::kDetailed || listed.source == Edid_Source::kDetailed)
         return false;
     Tag_Video_Timing rounded = listed.timing;
     rounded.clock_hz = GetDetailedClock(listed.timing.clock_hz);
@@ -267,14 +269,14 @@ bool RoundedTwin(const Tag_Edid_Mode &dtd, const Tag_Edid_Mode &listed) {
 void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
     Tag_Edid *edid = d->edid;
     if (!CheckTimingShape(&mode.timing, nullptr))
-        return Skip(d, kEdidSkipShape, mode);
+        return Skip(d, Edid_Skip::kShape, mode);
     for (int32_t i = 0; i < edid->mode_count; ++i) {
         Tag_Edid_Mode &kept = edid->modes[i];
         if (!SameTimingNumbers(&kept.timing, &mode.timing))
             continue;
         ++edid->duplicate_count;
-        if (kept.source == kEdidSourceDetailed && mode.source != kEdidSourceDetailed)
-            ++edid->folded[mode.source];
+        if (kept.source == Edid_Source::kDetailed && mode.source != Edid_Source::kDetailed)
+            ++edid->folded[static_cast<int32_t>(mode.source)];
         kept.preferred = kept.preferred || mode.preferred;
         return;
     }
@@ -284,19 +286,19 @@ void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
             continue;
         const bool exact = RoundedTwin(kept, mode);
         if (!exact && (!mode.preferred || kept.preferred))
-            return Skip(d, kEdidSkipSameId, mode, i);
+            return Skip(d, Edid_Skip::kSameId, mode, i);
         const Tag_Edid_Mode replaced = kept;
         kept = mode;
         kept.preferred = mode.preferred || replaced.preferred;
-        return Skip(d, kEdidSkipSameId, replaced, i);
+        return Skip(d, Edid_Skip::kSameId, replaced, i);
     }
     if (edid->mode_count >= kEdidModeMax)
-        return Skip(d, kEdidSkipRoom, mode);
+        return Skip(d, Edid_Skip::kRoom, mode);
     edid->modes[edid->mode_count++] = mode;
 }
 
-void AddTiming(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, int32_t method,
-               int32_t block, int32_t index, int32_t dmt_id) {
+void AddTiming(Tag_Decoder *d, const Tag_Video_Timing &timing, Edid_Source source,
+               Edid_Method method, int32_t block, int32_t index, int32_t dmt_id) {
     Tag_Edid_Mode mode = Origin(source, block, index);
     mode.timing = timing;
     mode.method = method;
@@ -307,13 +309,13 @@ void AddTiming(Tag_Decoder *d, const Tag_Video_Timing &timing, int32_t source, i
 // A detailed timing descriptor (its clock is not 0).
 void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index) {
     const uint8_t flags = p[17];
-    const Tag_Edid_Mode origin = Origin(kEdidSourceDetailed, block, index);
+    const Tag_Edid_Mode origin = Origin(Edid_Source::kDetailed, block, index);
     if (flags & 0x80)
-        return Skip(d, kEdidSkipInterlaced, origin);
+        return Skip(d, Edid_Skip::kInterlaced, origin);
     if (flags & 0x60)
-        return Skip(d, kEdidSkipStereo, origin);
+        return Skip(d, Edid_Skip::kStereo, origin);
     if ((flags & 0x18) != 0x18)
-        return Skip(d, kEdidSkipComposite, origin);
+        return Skip(d, Edid_Skip::kComposite, origin);
     const int64_t h_active = p[2] | (p[4] & 0xf0) << 4;
     const int64_t h_blank = p[3] | (p[4] & 0x0f) << 8;
     const int64_t v_active = p[5] | (p[7] & 0xf0) << 4;
@@ -338,7 +340,7 @@ void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index)
     t.h_sync_positive = (flags & 0x02) != 0;
     t.v_sync_positive = (flags & 0x04) != 0;
     t.nominal_refresh = GetNearestWholeRefresh(&t);
-    mode.method = kEdidMethodDetailed;
+    mode.method = Edid_Method::kDetailed;
     mode.preferred = block == 0 && index == 1;
     AddMode(d, mode);
 }
@@ -394,13 +396,13 @@ const Tag_Established established[kEdidEstablishedBits] = {
 const int32_t kManufacturerBit = 16;
 
 // The DMT mode of an id as a mode of the EDID (established timings III).
-void AddDmt(Tag_Decoder *d, int32_t dmt_id, int32_t source, int32_t block, int32_t index) {
+void AddDmt(Tag_Decoder *d, int32_t dmt_id, Edid_Source source, int32_t block, int32_t index) {
     const Tag_Dmt_Mode *mode = FindDmtModeById(dmt_id, nullptr);
     if (mode == nullptr) // the list leaves out only the interlaced mode
-        return Skip(d, kEdidSkipInterlaced, Origin(source, block, index));
+        return Skip(d, Edid_Skip::kInterlaced, Origin(source, block, index));
     Tag_Video_Timing t;
     GetDmtModeTiming(mode, &t);
-    AddTiming(d, t, source, kEdidMethodDmt, block, index, mode->id);
+    AddTiming(d, t, source, Edid_Method::kDmt, block, index, mode->id);
 }
 
 void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
@@ -408,10 +410,11 @@ void AddEstablished(Tag_Decoder *d, const uint8_t *base) {
         if ((base[35 + bit / 8] & (0x80 >> bit % 8)) == 0)
             continue;
         Tag_Edid_Mode mode;
-        if (DecodeEstablishedBit(bit, &mode) == kCodeMade)
+        Edid_Skip skip;
+        if (DecodeEstablishedBit(bit, &mode, &skip) == Code_Reading::kMade)
             AddMode(d, mode);
         else
-            Skip(d, kEdidSkipInterlaced, mode);
+            Skip(d, skip, mode);
     }
 }
 
@@ -430,19 +433,19 @@ const uint8_t kEstablished3Revision = 0x0a;
 
 void AddEstablished3(Tag_Decoder *d, const uint8_t *p) {
     if (p[5] != kEstablished3Revision) {
-        d->edid->notes |= kEdidNoteEstablished3Revision;
+        d->edid->notes |= GetEdidNoteBit(Edid_Note::kEstablished3Revision);
         return;
     }
     for (int32_t bit = 0; bit < kEstablished3Count; ++bit)
         if (p[6 + bit / 8] & (0x80 >> bit % 8))
-            AddDmt(d, established3[bit], kEdidSourceEstablished3, 0, bit);
+            AddDmt(d, established3[bit], Edid_Source::kEstablished3, 0, bit);
 }
 
 // The CVT 3-byte codes of a descriptor; *index counts them through the block.
 const uint8_t kCvtCodeVersion = 0x01;
 void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
     if (p[5] != kCvtCodeVersion) {
-        d->edid->notes |= kEdidNoteCvtVersion;
+        d->edid->notes |= GetEdidNoteBit(Edid_Note::kCvtVersion);
         return;
     }
     static const int64_t aspects[4][2] = {{4, 3}, {16, 9}, {16, 10}, {15, 9}};
@@ -458,7 +461,7 @@ void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
         if (code[0] == 0 && code[1] == 0 && code[2] == 0)
             continue; // unused
         if ((code[1] & 0x03) != 0 || (code[2] & 0x80) != 0)
-            d->edid->notes |= kEdidNoteCvtReservedBits;
+            d->edid->notes |= GetEdidNoteBit(Edid_Note::kCvtReservedBits);
         const int64_t lines = ((code[1] >> 4) * 256 + code[0] + 1) * 2;
         const int64_t *aspect = aspects[(code[1] >> 2) & 3];
         const int64_t width = lines * aspect[0] / aspect[1] / 8 * 8;
@@ -466,14 +469,14 @@ void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
         for (int32_t r = 0; r < 5; ++r) {
             if ((code[2] & (0x10 >> r)) == 0)
                 continue;
-            Tag_Edid_Mode mode = Origin(kEdidSourceCvtCode, 0, *index);
-            mode.method = rates[r].reduced ? kEdidMethodCvtReduced : kEdidMethodCvt;
+            Tag_Edid_Mode mode = Origin(Edid_Source::kCvtCode, 0, *index);
+            mode.method = rates[r].reduced ? Edid_Method::kCvtReduced : Edid_Method::kCvt;
             mode.preferred = rates[r].rate == preferred &&
                              (rates[r].reduced || rates[r].rate != 60 || (code[2] & 0x01) == 0);
             if (!MakeCvtTiming(width, lines, rates[r].rate,
-                               rates[r].reduced ? kCvtReducedBlankingV1 : kCvtBlankingCrt,
+                               rates[r].reduced ? Cvt_Blanking::kReducedV1 : Cvt_Blanking::kCrt,
                                &mode.timing, nullptr)) {
-                Skip(d, kEdidSkipFormula, mode);
+                Skip(d, Edid_Skip::kFormula, mode);
                 continue;
             }
             AddMode(d, mode);
@@ -484,14 +487,15 @@ void AddCvtCodes(Tag_Decoder *d, const uint8_t *p, int32_t *index) {
 // One standard timing code.
 void AddStandard(Tag_Decoder *d, uint8_t first, uint8_t second, int32_t block, int32_t index) {
     Tag_Edid_Mode mode;
-    const int32_t found =
-        DecodeStandardCode(first, second, d->edid->revision, &d->edid->range, &mode);
+    Edid_Skip skip;
+    const Code_Reading found =
+        DecodeStandardCode(first, second, d->edid->revision, &d->edid->range, &mode, &skip);
     mode.block = block;
     mode.index = index;
-    if (found == kCodeMade)
+    if (found == Code_Reading::kMade)
         AddMode(d, mode);
-    else if (found != kCodeUnused)
-        Skip(d, found, mode);
+    else if (found == Code_Reading::kSkipped)
+        Skip(d, skip, mode);
 }
 
 // The short video descriptors of a CTA-861 block's video data blocks.
@@ -504,20 +508,22 @@ void AddCtaVideo(Tag_Decoder *d, const uint8_t *block, int32_t block_index) {
     for (size_t at = 4; at < end;) {
         const size_t length = block[at] & 0x1f;
         if (at + 1 + length > end) {
-            d->edid->notes |= kEdidNoteDataBlockOverrun;
+            d->edid->notes |= GetEdidNoteBit(Edid_Note::kDataBlockOverrun);
             return;
         }
         for (size_t i = 0; (block[at] >> 5) == kTagVideo && i < length; ++i) {
             const uint8_t svd = block[at + 1 + i];
-            Tag_Edid_Mode mode = Origin(kEdidSourceVideo, block_index, ++index);
-            mode.method = kEdidMethodCta;
+            Tag_Edid_Mode mode = Origin(Edid_Source::kVideo, block_index, ++index);
+            mode.method = Edid_Method::kCta;
             mode.vic = svd >= 129 && svd <= 192 ? svd - 128 : svd;
             mode.preferred = svd >= 129 && svd <= 192;
-            const int32_t found = GetCtaVicTiming(mode.vic, &mode.timing, nullptr);
-            if (found == kCtaVicProgressive)
+            const Cta_Vic_Result found = GetCtaVicTiming(mode.vic, &mode.timing, nullptr);
+            if (found == Cta_Vic_Result::kProgressive)
                 AddMode(d, mode);
             else
-                Skip(d, found == kCtaVicInterlaced ? kEdidSkipInterlaced : kEdidSkipUnknownCode,
+                Skip(d,
+                     found == Cta_Vic_Result::kInterlaced ? Edid_Skip::kInterlaced
+                                                          : Edid_Skip::kUnknownCode,
                      mode);
         }
         at += 1 + length;
@@ -562,13 +568,13 @@ void ReadRange(const uint8_t *p, Tag_Edid *edid) {
     r.v_max_hz = p[6] + v_max_extra;
     r.h_min_khz = p[7] + h_min_extra;
     r.h_max_khz = p[8] + h_max_extra;
-    r.support = p[10];
+    r.support = static_cast<Edid_Range_Support>(p[10]);
     r.max_clock_khz = p[9] * 10000;
-    if (r.support == kEdidRangeSecondaryGtf) {
+    if (r.support == Edid_Range_Support::kSecondaryGtf) {
         r.gtf_start_khz = p[12] * 2;
         r.gtf_curve = Tag_Gtf_Curve{p[13], p[14] | p[15] << 8, p[16], p[17]};
     }
-    if (r.support == kEdidRangeCvt) {
+    if (r.support == Edid_Range_Support::kCvt) {
         r.max_clock_khz -= (p[12] >> 2) * 250;
         r.cvt_standard = (p[15] & 0x08) != 0;
         r.cvt_reduced = (p[15] & 0x10) != 0;
@@ -661,28 +667,37 @@ void Decode(const uint8_t *bytes, int32_t blocks, Tag_Edid *edid) {
 
 const int64_t kStandardAspects[4][2] = {{16, 10}, {4, 3}, {5, 4}, {16, 9}};
 
-int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode) {
-    *mode = Origin(kEdidSourceEstablished, 0, bit);
+uint8_t GetEdidChecksum(const uint8_t *block) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < kChecksumByte; ++i)
+        sum += block[i];
+    return static_cast<uint8_t>(0x100 - sum % 0x100);
+}
+
+Code_Reading DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode, Edid_Skip *skip) {
+    *mode = Origin(Edid_Source::kEstablished, 0, bit);
     const Tag_Established &e = established[bit];
     if (e.published != nullptr) {
         mode->timing = *e.published;
-        mode->method = kEdidMethodPublished;
-        return kCodeMade;
+        mode->method = Edid_Method::kPublished;
+        return Code_Reading::kMade;
     }
     const Tag_Dmt_Mode *dmt = FindDmtModeById(e.dmt_id, nullptr);
-    if (dmt == nullptr) // the list leaves out only the interlaced mode
-        return kEdidSkipInterlaced;
+    if (dmt == nullptr) { // the list leaves out only the interlaced mode
+        *skip = Edid_Skip::kInterlaced;
+        return Code_Reading::kSkipped;
+    }
     GetDmtModeTiming(dmt, &mode->timing);
-    mode->method = kEdidMethodDmt;
+    mode->method = Edid_Method::kDmt;
     mode->dmt_id = dmt->id;
-    return kCodeMade;
+    return Code_Reading::kMade;
 }
 
-int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
-                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode) {
-    *mode = Origin(kEdidSourceStandard, 0, 0);
+Code_Reading DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                                const Tag_Edid_Range *range, Tag_Edid_Mode *mode, Edid_Skip *skip) {
+    *mode = Origin(Edid_Source::kStandard, 0, 0);
     if (first == 0x00 || (first == 0x01 && second == 0x01))
-        return kCodeUnused;
+        return Code_Reading::kUnused;
     const int64_t width = (first + 31) * 8;
     const int32_t aspect = second >> 6;
     const int64_t height = aspect == 0 && revision < 3
@@ -692,30 +707,36 @@ int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
     const Tag_Dmt_Mode *dmt = FindDmtMode(width, height, refresh, nullptr);
     if (dmt != nullptr) {
         GetDmtModeTiming(dmt, &mode->timing);
-        mode->method = kEdidMethodDmt;
+        mode->method = Edid_Method::kDmt;
         mode->dmt_id = dmt->id;
-        return kCodeMade;
+        return Code_Reading::kMade;
     }
-    if (revision >= 4 && range->present && range->support == kEdidRangeCvt) {
+    if (revision >= 4 && range->present && range->support == Edid_Range_Support::kCvt) {
         const bool reduced = range->cvt_reduced && !range->cvt_standard;
-        mode->method = reduced ? kEdidMethodCvtReduced : kEdidMethodCvt;
-        return MakeCvtTiming(width, height, refresh,
-                             reduced ? kCvtReducedBlankingV1 : kCvtBlankingCrt, &mode->timing,
-                             nullptr)
-                   ? kCodeMade
-                   : kEdidSkipFormula;
+        mode->method = reduced ? Edid_Method::kCvtReduced : Edid_Method::kCvt;
+        if (MakeCvtTiming(width, height, refresh,
+                          reduced ? Cvt_Blanking::kReducedV1 : Cvt_Blanking::kCrt, &mode->timing,
+                          nullptr))
+            return Code_Reading::kMade;
+        *skip = Edid_Skip::kFormula;
+        return Code_Reading::kSkipped;
     }
-    mode->method = kEdidMethodGtf;
-    if (!MakeGtfTiming(width, height, refresh, &mode->timing, nullptr))
-        return kEdidSkipFormula;
+    mode->method = Edid_Method::kGtf;
+    if (!MakeGtfTiming(width, height, refresh, &mode->timing, nullptr)) {
+        *skip = Edid_Skip::kFormula;
+        return Code_Reading::kSkipped;
+    }
     // The line rate, refresh * total lines, is the same on either curve.
-    if (range->present && range->support == kEdidRangeSecondaryGtf &&
+    if (range->present && range->support == Edid_Range_Support::kSecondaryGtf &&
         refresh * GetTimingVTotal(&mode->timing) >= int64_t{range->gtf_start_khz} * 1000) {
-        mode->method = kEdidMethodGtfSecondary;
-        if (!MakeGtfCurveTiming(width, height, refresh, &range->gtf_curve, &mode->timing, nullptr))
-            return kEdidSkipShape;
+        mode->method = Edid_Method::kGtfSecondary;
+        if (!MakeGtfCurveTiming(width, height, refresh, &range->gtf_curve, &mode->timing,
+                                nullptr)) {
+            *skip = Edid_Skip::kShape;
+            return Code_Reading::kSkipped;
+        }
     }
-    return kCodeMade;
+    return Code_Reading::kMade;
 }
 
 bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size_t capacity,
@@ -744,16 +765,18 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
     const int32_t first_bad = FindBadChecksum(bytes, blocks, &bad);
     if (first_bad >= 0 && !force) {
         const uint8_t *block = bytes + static_cast<size_t>(first_bad) * kEdidBlockSize;
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorChecksum, first_bad);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kChecksum, first_bad);
         AppendText(&reason, " (");
         AppendText(&reason, BlockKind(block, first_bad));
         AppendText(&reason, ") checksum is ");
         AppendHex(&reason, block[kChecksumByte], 2);
-        AppendText(&reason, ", should make the sum 0");
+        AppendText(&reason, ", should be ");
+        AppendHex(&reason, GetEdidChecksum(block), 2);
+        AppendText(&reason, " to make the sum 0");
         return false;
     }
     if (bytes[18] != 1) {
-        Tag_Text_Sink reason = StartBlockReason(error, kTimingErrorEdid, 0);
+        Tag_Text_Sink reason = StartBlockReason(error, Timing_Error_Code::kEdid, 0);
         AppendText(&reason, ": EDID version ");
         AppendInteger(&reason, bytes[18]);
         AppendText(&reason, ".");
@@ -765,7 +788,7 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
     edid->bad_checksum_count = bad;
     edid->trailing_blocks = static_cast<int32_t>(size / kEdidBlockSize) - blocks;
     if (edid->trailing_blocks > 0)
-        edid->notes |= kEdidNoteTrailingBlocks;
+        edid->notes |= GetEdidNoteBit(Edid_Note::kTrailingBlocks);
     Decode(bytes, blocks, edid);
     return true;
 }
@@ -789,29 +812,29 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
     auto how = [&]() {
         AppendText(&sink, " (");
         switch (mode->method) {
-        case kEdidMethodDmt:
+        case Edid_Method::kDmt:
             AppendText(&sink, "DMT ");
             AppendHex(&sink, static_cast<uint64_t>(mode->dmt_id), 2);
             break;
-        case kEdidMethodPublished:
+        case Edid_Method::kPublished:
             AppendText(&sink, mode->index >= 0 && mode->index < kEdidEstablishedBits &&
                                       established[mode->index].origin != nullptr
                                   ? established[mode->index].origin
                                   : "published");
             break;
-        case kEdidMethodGtf:
+        case Edid_Method::kGtf:
             AppendText(&sink, "GTF");
             break;
-        case kEdidMethodCvt:
+        case Edid_Method::kCvt:
             AppendText(&sink, "CVT");
             break;
-        case kEdidMethodCvtReduced:
+        case Edid_Method::kCvtReduced:
             AppendText(&sink, "CVT reduced blanking");
             break;
-        case kEdidMethodGtfSecondary:
+        case Edid_Method::kGtfSecondary:
             AppendText(&sink, "GTF secondary curve");
             break;
-        case kEdidMethodCta:
+        case Edid_Method::kCta:
             AppendText(&sink, "CTA-861 VIC ");
             AppendInteger(&sink, mode->vic);
             break;
@@ -822,28 +845,28 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
         AppendText(&sink, ")");
     };
     switch (mode->source) {
-    case kEdidSourceDetailed:
+    case Edid_Source::kDetailed:
         AppendText(&sink, "DTD ");
         AppendInteger(&sink, mode->index);
         AppendText(&sink, " of block ");
         AppendInteger(&sink, mode->block);
         AppendText(&sink, mode->block > 0 ? " (CTA-861)" : "");
         break;
-    case kEdidSourceEstablished:
+    case Edid_Source::kEstablished:
         AppendText(&sink, mode->index == kManufacturerBit ? "manufacturer's timing "
                                                           : "established timing ");
         size_and_rate();
         how();
         break;
-    case kEdidSourceEstablished3:
+    case Edid_Source::kEstablished3:
         AppendText(&sink, "established timing III ");
         size_and_rate();
         how();
         break;
     default:
-        AppendText(&sink, mode->source == kEdidSourceStandard  ? "standard timing "
-                          : mode->source == kEdidSourceCvtCode ? "CVT code "
-                                                               : "video descriptor ");
+        AppendText(&sink, mode->source == Edid_Source::kStandard  ? "standard timing "
+                          : mode->source == Edid_Source::kCvtCode ? "CVT code "
+                                                                  : "video descriptor ");
         AppendInteger(&sink, mode->index);
         AppendText(&sink, " of block ");
         AppendInteger(&sink, mode->block);
@@ -860,30 +883,30 @@ bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {
     return true;
 }
 
-const char *DescribeEdidSkip(int32_t kind) {
+const char *DescribeEdidSkip(Edid_Skip kind) {
     switch (kind) {
-    case kEdidSkipInterlaced:
+    case Edid_Skip::kInterlaced:
         return "interlaced";
-    case kEdidSkipStereo:
+    case Edid_Skip::kStereo:
         return "stereo";
-    case kEdidSkipComposite:
+    case Edid_Skip::kComposite:
         return "composite sync";
-    case kEdidSkipShape:
+    case Edid_Skip::kShape:
         return "not a mode";
-    case kEdidSkipFormula:
+    case Edid_Skip::kFormula:
         return "no formula";
-    case kEdidSkipRoom:
+    case Edid_Skip::kRoom:
         return "no room";
-    case kEdidSkipSameId:
+    case Edid_Skip::kSameId:
         return "same resolution id as a mode kept";
-    case kEdidSkipUnknownCode:
+    case Edid_Skip::kUnknownCode:
         return "unknown code";
     default:
         return "";
     }
 }
 
-const char *DescribeEdidNote(int32_t bit) {
+const char *DescribeEdidNote(Edid_Note note) {
     static const char *const notes[kEdidNoteKinds] = {
         "the dump goes on after the blocks the base block announces: decoded as far as "
         "announced",
@@ -893,5 +916,6 @@ const char *DescribeEdidNote(int32_t bit) {
         "a CVT 3-byte code descriptor of a version other than 1 was passed over",
         "a CVT 3-byte code has reserved bits set: it was decoded all the same",
     };
+    const int32_t bit = static_cast<int32_t>(note);
     return bit >= 0 && bit < kEdidNoteKinds ? notes[bit] : "";
 }

@@ -39,9 +39,9 @@ const size_t kEdidMaxSize = kEdidBlockSize * kEdidMaxBlocks; // 32768
 //   (blanks around them allowed), the line edid-decode prints between its
 //   dump and its decoded output; nothing after that line is read.
 //
-// Refusals: kTimingErrorSyntax for a word that is not hex or has an odd
+// Refusals: Timing_Error_Code::kSyntax for a word that is not hex or has an odd
 // number of digits (the reason quotes the word and gives its line and byte
-// offset in the text); kTimingErrorBuffer when the bytes exceed capacity (the
+// offset in the text); Timing_Error_Code::kBuffer when the bytes exceed capacity (the
 // reason gives the offset in the input where they do). Whether the bytes make
 // an EDID (their length included: none, a part block, the extension count) is
 // DecodeEdid's to say. An input of any size is read or refused within
@@ -54,32 +54,36 @@ bool ReadEdidInput(const uint8_t *input, size_t input_size, uint8_t *bytes, size
 // ---------------------------------------------------------------------------
 
 // Where a mode came from.
-const int32_t kEdidSourceDetailed = 0;     // a detailed timing descriptor (DTD)
-const int32_t kEdidSourceEstablished = 1;  // established timings I and II, and byte 37 bit 7
-const int32_t kEdidSourceStandard = 2;     // a standard timing (2-byte code)
-const int32_t kEdidSourceEstablished3 = 3; // the established timings III descriptor (0xF7)
-const int32_t kEdidSourceCvtCode = 4;      // a CVT 3-byte code (descriptor 0xF8)
-const int32_t kEdidSourceVideo = 5;        // a short video descriptor of a CTA-861 video data block
+enum class Edid_Source : int32_t {
+    kDetailed = 0,     // a detailed timing descriptor (DTD)
+    kEstablished = 1,  // established timings I and II, and byte 37 bit 7
+    kStandard = 2,     // a standard timing (2-byte code)
+    kEstablished3 = 3, // the established timings III descriptor (0xF7)
+    kCvtCode = 4,      // a CVT 3-byte code (descriptor 0xF8)
+    kVideo = 5,        // a short video descriptor of a CTA-861 video data block
+};
 const int32_t kEdidSourceKinds = 6;
 
 // How its numbers were had.
-const int32_t kEdidMethodDetailed = 0;   // read from the descriptor
-const int32_t kEdidMethodDmt = 1;        // the DMT mode (timing/vesa.h), dmt_id
-const int32_t kEdidMethodPublished = 2;  // an established timing outside DMT: its published timing
-const int32_t kEdidMethodGtf = 3;        // GTF, default curve
-const int32_t kEdidMethodCvt = 4;        // CVT, CRT blanking
-const int32_t kEdidMethodCvtReduced = 5; // CVT, reduced blanking v1
-const int32_t kEdidMethodGtfSecondary = 6; // GTF on the range limits' secondary curve
-const int32_t kEdidMethodCta = 7;          // the CTA-861 video format of the VIC, vic
+enum class Edid_Method : int32_t {
+    kDetailed = 0,     // read from the descriptor
+    kDmt = 1,          // the DMT mode (timing/vesa.h), dmt_id
+    kPublished = 2,    // an established timing outside DMT: its published timing
+    kGtf = 3,          // GTF, default curve
+    kCvt = 4,          // CVT, CRT blanking
+    kCvtReduced = 5,   // CVT, reduced blanking v1
+    kGtfSecondary = 6, // GTF on the range limits' secondary curve
+    kCta = 7,          // the CTA-861 video format of the VIC, vic
+};
 
 // One mode. The timing's nominal refresh is, for a DTD and a CTA-861 video
 // format, its computed refresh rounded to the nearest whole Hz (halves up);
 // for the others, the rate they are named by (640x480 at 72.809 Hz is 72).
 struct Tag_Edid_Mode {
     Tag_Video_Timing timing;
-    int32_t source; // kEdidSource*
-    int32_t method; // kEdidMethod*
-    int32_t block;  // the block it is in, 0 the base block
+    Edid_Source source;
+    Edid_Method method;
+    int32_t block; // the block it is in, 0 the base block
     // DTD: its number among the DTDs of its block, from 1. Established: the
     // bit, from 0 (byte 35 bit 7) to 16 (byte 37 bit 7). Standard: from 1 to
     // 8 in the base block's list, then on from 9 through the standard timing
@@ -88,33 +92,44 @@ struct Tag_Edid_Mode {
     // descriptors, four each. Video: the short video descriptor's number
     // among those of its block, from 1.
     int32_t index;
-    int32_t dmt_id; // of kEdidMethodDmt; 0 otherwise
-    int32_t vic;    // of kEdidMethodCta; 0 otherwise
+    int32_t dmt_id; // of Edid_Method::kDmt; 0 otherwise
+    int32_t vic;    // of Edid_Method::kCta; 0 otherwise
     // The EDID marks it as preferred: the base block's first DTD, a CVT
     // code's mode at its preferred rate (at 60 Hz with both blankings, the
     // reduced one), a short video descriptor's native flag.
     bool preferred;
 };
 
-// Why a mode was not taken. Each is counted in Tag_Edid.skipped.
-const int32_t kEdidSkipInterlaced = 0; // an interlaced DTD or video format, 1024x768 at 87 Hz
-const int32_t kEdidSkipStereo = 1;     // a DTD with stereo (and not interlaced)
-const int32_t kEdidSkipComposite = 2;  // a DTD with composite sync (analog or digital)
-const int32_t kEdidSkipShape = 3;      // numbers CheckTimingShape refuses
-const int32_t kEdidSkipFormula = 4;    // a standard timing the formulas here do not give
-const int32_t kEdidSkipRoom = 5;       // a distinct mode beyond kEdidModeMax
-const int32_t kEdidSkipSameId = 6;     // the size and whole refresh of a mode kept (see DecodeEdid)
-const int32_t kEdidSkipUnknownCode = 7; // a VIC the CTA-861 table does not hold (0, 128, 220 ...)
+// Why a mode was not taken. Each is counted in Tag_Edid.skipped, at the
+// kind's value.
+enum class Edid_Skip : int32_t {
+    kInterlaced = 0,  // an interlaced DTD or video format, 1024x768 at 87 Hz
+    kStereo = 1,      // a DTD with stereo (and not interlaced)
+    kComposite = 2,   // a DTD with composite sync (analog or digital)
+    kShape = 3,       // numbers CheckTimingShape refuses
+    kFormula = 4,     // a standard timing the formulas here do not give
+    kRoom = 5,        // a distinct mode beyond kEdidModeMax
+    kSameId = 6,      // the size and whole refresh of a mode kept (see DecodeEdid)
+    kUnknownCode = 7, // a VIC the CTA-861 table does not hold (0, 128, 220 ...)
+};
 const int32_t kEdidSkipKinds = 8;
 
-// What the decoder passed over or took despite a fault, as bits of
-// Tag_Edid.notes (DescribeEdidNote names each).
-const uint32_t kEdidNoteTrailingBlocks = 1u << 0;       // bytes after the announced blocks
-const uint32_t kEdidNoteDataBlockOverrun = 1u << 1;     // a CTA-861 data block runs past its area
-const uint32_t kEdidNoteEstablished3Revision = 1u << 2; // an 0xF7 descriptor of another revision
-const uint32_t kEdidNoteCvtVersion = 1u << 3;           // an 0xF8 descriptor of another version
-const uint32_t kEdidNoteCvtReservedBits = 1u << 4;      // a CVT code with reserved bits set
+// What the decoder passed over or took despite a fault. Tag_Edid.notes holds
+// them as a set, each at its bit (GetEdidNoteBit); DescribeEdidNote names
+// each.
+enum class Edid_Note : int32_t {
+    kTrailingBlocks = 0,       // bytes after the announced blocks
+    kDataBlockOverrun = 1,     // a CTA-861 data block runs past its area
+    kEstablished3Revision = 2, // an 0xF7 descriptor of another revision
+    kCvtVersion = 3,           // an 0xF8 descriptor of another version
+    kCvtReservedBits = 4,      // a CVT code with reserved bits set
+};
 const int32_t kEdidNoteKinds = 5;
+
+// The bit of a note in Tag_Edid.notes.
+constexpr uint32_t GetEdidNoteBit(Edid_Note note) {
+    return 1u << static_cast<int32_t>(note);
+}
 
 // The Display Range Limits descriptor (0xFD). In EDID 1.4 its byte 4 may add
 // 255 to the maximum (and the minimum) rates; that is applied here. The
@@ -122,22 +137,24 @@ const int32_t kEdidNoteKinds = 5;
 // declares CVT support (EDID 1.4). A secondary GTF curve: byte 12 the start
 // frequency in 2 kHz, byte 13 C doubled, bytes 14-15 M (low byte first),
 // byte 16 K, byte 17 J doubled.
-const int32_t kEdidRangeGtf = 0;          // byte 10 = 0x00: default GTF
-const int32_t kEdidRangeLimitsOnly = 1;   // 0x01: range limits only
-const int32_t kEdidRangeSecondaryGtf = 2; // 0x02: secondary GTF curve
-const int32_t kEdidRangeCvt = 4;          // 0x04: CVT support (EDID 1.4)
+enum class Edid_Range_Support : int32_t {
+    kGtf = 0,          // byte 10 = 0x00: default GTF
+    kLimitsOnly = 1,   // 0x01: range limits only
+    kSecondaryGtf = 2, // 0x02: secondary GTF curve
+    kCvt = 4,          // 0x04: CVT support (EDID 1.4)
+};
 struct Tag_Edid_Range {
     bool present;     // the base block has the descriptor (the first one counts)
     int32_t v_min_hz; // vertical rate, Hz
     int32_t v_max_hz;
     int32_t h_min_khz; // horizontal rate, kHz
     int32_t h_max_khz;
-    int32_t max_clock_khz;   // maximum pixel clock, kHz
-    int32_t support;         // byte 10, one of kEdidRange* or another value as given
-    bool cvt_standard;       // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
-    bool cvt_reduced;        // CVT support: reduced blanking supported (byte 15 bit 4)
-    int32_t gtf_start_khz;   // secondary GTF: from this horizontal frequency on
-    Tag_Gtf_Curve gtf_curve; // secondary GTF: the curve
+    int32_t max_clock_khz;      // maximum pixel clock, kHz
+    Edid_Range_Support support; // byte 10: one of the above, or another value as given
+    bool cvt_standard;          // CVT support: standard (CRT) blanking supported (byte 15 bit 3)
+    bool cvt_reduced;           // CVT support: reduced blanking supported (byte 15 bit 4)
+    int32_t gtf_start_khz;      // secondary GTF: from this horizontal frequency on
+    Tag_Gtf_Curve gtf_curve;    // secondary GTF: the curve
 };
 
 // Room for the skipped modes kept by name (Tag_Edid.skips); more are only
@@ -148,12 +165,12 @@ const int32_t kEdidSkipListMax = 64;
 // numbers where they were had (a mode of another's resolution id, not in
 // shape, beyond the room), zeros otherwise; mode.vic holds an unknown VIC.
 struct Tag_Edid_Skip {
-    int32_t kind; // kEdidSkip*
+    Edid_Skip kind;
     Tag_Edid_Mode mode;
-    int32_t kept; // kEdidSkipSameId: the index in modes of the mode kept; -1 otherwise
+    int32_t kept; // Edid_Skip::kSameId: the index in modes of the mode kept; -1 otherwise
 };
 
-// Room for modes: more distinct modes than this are counted (kEdidSkipRoom).
+// Room for modes: more distinct modes than this are counted (Edid_Skip::kRoom).
 const int32_t kEdidModeMax = 128;
 // The name: 13 characters at most, and the NUL.
 const size_t kEdidNameSize = 14;
@@ -181,10 +198,10 @@ struct Tag_Edid {
     // Of those, by source, the ones equal to a DTD taken before them (a
     // standard timing folded into the detailed timing it repeats).
     int32_t folded[kEdidSourceKinds];
-    int32_t skipped[kEdidSkipKinds];       // by kEdidSkip*
+    int32_t skipped[kEdidSkipKinds];       // by Edid_Skip
     Tag_Edid_Skip skips[kEdidSkipListMax]; // the first skipped modes, in decoding order
     int32_t skip_count;                    // entries of skips
-    uint32_t notes;                        // kEdidNote* bits
+    uint32_t notes;                        // the Edid_Note bits (GetEdidNoteBit)
 };
 
 // Decode size bytes as an EDID into *edid (overwritten in full when the
@@ -192,16 +209,15 @@ struct Tag_Edid {
 //
 // The bytes are checked first, in this order, each refusal naming the block
 // or the byte offset: there are bytes, a whole number of 128-byte blocks
-// (kTimingErrorEdid); block 0 starts with the header 00 ff ff ff ff ff ff 00
-// (kTimingErrorEdid); its byte 126 names no more extension blocks than there
-// are (kTimingErrorEdid); each announced block's 128 bytes sum to 0 modulo
-// 256 (kTimingErrorChecksum, e.g. "block 1 (CTA-861) checksum is 0x3c,
-// should make the sum 0"; with force the blocks are decoded all the same and
-// counted in bad_checksum_count); the version (byte 18) is 1
-// (kTimingErrorEdid). Blocks after the announced ones (a 256-byte dump whose
-// second half repeats a base block that announces no extension) are not
-// decoded nor checked: they are counted in trailing_blocks, with
-// kEdidNoteTrailingBlocks.
+// (Timing_Error_Code::kEdid); block 0 starts with the header 00 ff ff ff ff ff
+// ff 00 (kEdid); its byte 126 names no more extension blocks than there are
+// (kEdid); each announced block's 128 bytes sum to 0 modulo 256 (kChecksum,
+// e.g. "block 1 (CTA-861) checksum is 0x3c, should be 0x3d to make the sum
+// 0"; with force the blocks are decoded all the same and counted in
+// bad_checksum_count); the version (byte 18) is 1 (kEdid). Blocks after the
+// announced ones (a 256-byte dump whose second half repeats a base block that
+// announces no extension) are not decoded nor checked: they are counted in
+// trailing_blocks, with Edid_Note::kTrailingBlocks.
 //
 // The modes, each distinct one once, in this order:
 // - the DTDs of the base block's four descriptors, then of each CTA-861
@@ -227,36 +243,36 @@ struct Tag_Edid {
 //   otherwise. With a secondary GTF curve declared, a mode whose horizontal
 //   frequency (the same on either curve) reaches the curve's start frequency
 //   is computed on that curve, as GTF has it (MakeGtfCurveTiming; a result it
-//   refuses is skipped, kEdidSkipShape), a mode below it on the default curve;
+//   refuses is skipped, Edid_Skip::kShape), a mode below it on the default curve;
 // - the established timings III of the base block's 0xF7 descriptors
-//   (revision 0x0A; another is passed over with kEdidNoteEstablished3Revision):
+//   (revision 0x0A; another is passed over with Edid_Note::kEstablished3Revision):
 //   44 bits, byte 6 bit 7 to byte 11 bit 4, each a DMT mode of the published
 //   list; the reserved bits are not read;
 // - the CVT 3-byte codes of the base block's 0xF8 descriptors (version 0x01;
-//   another is passed over with kEdidNoteCvtVersion), four a descriptor, an
+//   another is passed over with Edid_Note::kCvtVersion), four a descriptor, an
 //   all-zero code unused: lines ((byte 1 >> 4) * 256 + byte 0 + 1) * 2, the
 //   width 8 * ((lines * aspect) / 8) rounded down for the aspect of byte 1
 //   bits 3-2 (4:3, 16:9, 16:10, 15:9); one CVT mode for each rate byte 2
 //   declares (bit 4: 50 Hz, 3: 60, 2: 75, 1: 85 with CRT blanking, bit 0: 60
 //   Hz with reduced blanking v1), the one at the preferred rate of bits 6-5
 //   marked preferred. A code with reserved bits set (byte 1 bits 1-0, byte 2
-//   bit 7) is decoded all the same, with kEdidNoteCvtReservedBits;
+//   bit 7) is decoded all the same, with Edid_Note::kCvtReservedBits;
 // - the short video descriptors of each CTA-861 extension's video data blocks
 //   (revision 3 on: the data blocks from byte 4 up to the DTD offset of byte
 //   2; a block whose length runs past that ends the reading, with
-//   kEdidNoteDataBlockOverrun): byte 1 .. 127 VIC 1 .. 127, 129 .. 192 VIC 1
+//   Edid_Note::kDataBlockOverrun): byte 1 .. 127 VIC 1 .. 127, 129 .. 192 VIC 1
 //   .. 64 marked native (preferred), 193 .. 255 the VIC itself; each the
 //   progressive format of the CTA-861 table (GetCtaVicTiming), an interlaced
 //   one skipped and counted, a VIC the table lacks (0, 128, 220 ...) counted
-//   as kEdidSkipUnknownCode.
+//   as Edid_Skip::kUnknownCode.
 // A mode is a duplicate of an earlier one when every number of its timing
 // (clock, counts, cursor offsets, polarities) is the same; the nominal
 // refresh, a name, is not compared. Every mode taken passes
-// CheckTimingShape; one that does not is skipped (kEdidSkipShape). Then,
+// CheckTimingShape; one that does not is skipped (Edid_Skip::kShape). Then,
 // since a data file names a monitor's modes by size and whole refresh, a
 // mode of the same active size and nominal refresh as one kept (a CVT code's
 // mode and its reduced-blanking twin, a DTD and the DMT mode of its size) is
-// skipped as kEdidSkipSameId; but a preferred mode takes the place of a kept
+// skipped as Edid_Skip::kSameId; but a preferred mode takes the place of a kept
 // one that is not preferred, which is then the one skipped, and so does a
 // listed mode (established, standard, CVT code, VIC) the place of a DTD that
 // states it as closely as 10 kHz clock units can (every number the same, the
@@ -290,16 +306,14 @@ const size_t kEdidDescriptionSize = 96;
 bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size);
 
 // A short English name of a skip kind ("interlaced"); "" for another value.
-const char *DescribeEdidSkip(int32_t kind);
+const char *DescribeEdidSkip(Edid_Skip kind);
 
 // The clock a detailed timing states for a clock: rounded to the nearest
 // 10 kHz (halves up).
 int64_t GetDetailedClock(int64_t clock_hz);
 
-// One English sentence on a note, without a line end, for the note's bit
-// index (0 for kEdidNoteTrailingBlocks ... kEdidNoteKinds - 1); "" for
-// another value.
-const char *DescribeEdidNote(int32_t bit);
+// One English sentence on a note, without a line end; "" for another value.
+const char *DescribeEdidNote(Edid_Note note);
 
 // ---------------------------------------------------------------------------
 // Encoding
@@ -317,25 +331,29 @@ struct Tag_Edid_Request {
 const int32_t kEdidEncodeModeMax = 1024;
 
 // Where a mode went (Tag_Edid_Placement.where).
-const int32_t kEdidPlacedDetailed = 0;    // a detailed timing descriptor
-const int32_t kEdidPlacedEstablished = 1; // an established timing bit
-const int32_t kEdidPlacedStandard = 2;    // a standard timing code
-const int32_t kEdidPlacedRepeat = 3;      // equal to an earlier mode: nothing more to write
-const int32_t kEdidPlacedNowhere = 4;     // not written; reason says why
+enum class Edid_Placed : int32_t {
+    kDetailed = 0,    // a detailed timing descriptor
+    kEstablished = 1, // an established timing bit
+    kStandard = 2,    // a standard timing code
+    kRepeat = 3,      // equal to an earlier mode: nothing more to write
+    kNowhere = 4,     // not written; reason says why
+};
 
 // Why a mode went nowhere (Tag_Edid_Placement.reason; DescribeEdidUnplaced).
-const int32_t kEdidUnplacedNone = 0;
-const int32_t kEdidUnplacedNoRoom = 1;  // no list holds it and no descriptor is left
-const int32_t kEdidUnplacedClock = 2;   // above 655.35 MHz, or not a multiple of 10 kHz
-const int32_t kEdidUnplacedFields = 3;  // a count beyond a detailed timing's field, a cursor offset
-const int32_t kEdidUnplacedRefresh = 4; // a detailed timing would name it by another refresh
-const int32_t kEdidUnplacedSameId = 5;  // another mode of its size and refresh is written
+enum class Edid_Unplaced : int32_t {
+    kNone = 0,
+    kNoRoom = 1,  // no list holds it and no descriptor is left
+    kClock = 2,   // above 655.35 MHz, or not a multiple of 10 kHz
+    kFields = 3,  // a count beyond a detailed timing's field, a cursor offset
+    kRefresh = 4, // a detailed timing would name it by another refresh
+    kSameId = 5,  // another mode of its size and refresh is written
+};
 const int32_t kEdidUnplacedKinds = 6;
 
 struct Tag_Edid_Placement {
-    int32_t where;  // kEdidPlaced*
-    int32_t reason; // kEdidUnplaced*: kEdidUnplacedNone unless nowhere
-    int32_t other;  // kEdidPlacedRepeat, kEdidUnplacedSameId: the earlier mode's index
+    Edid_Placed where;
+    Edid_Unplaced reason; // Edid_Unplaced::kNone unless nowhere
+    int32_t other;        // Edid_Placed::kRepeat, Edid_Unplaced::kSameId: the earlier mode's index
 };
 
 // Encode an EDID 1.3 of one 128-byte block for an analog monitor (separate
@@ -372,7 +390,7 @@ struct Tag_Edid_Placement {
 // Decoding the block (DecodeEdid) gives back every mode placed, equal in every
 // number, nominal refresh included, and no other.
 //
-// Refusals, kTimingErrorRequest with a reason naming the value: no modes or
+// Refusals, Timing_Error_Code::kRequest with a reason naming the value: no modes or
 // more than kEdidEncodeModeMax, a mode CheckTimingShape refuses, a name that
 // is null or blank, a vendor that is not three letters, a product code
 // outside 0 .. 65535, range limits out of order or beyond what the
@@ -386,16 +404,18 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
 
 // One English phrase on why a mode went nowhere ("no descriptor is left for
 // it"); "" for another value.
-const char *DescribeEdidUnplaced(int32_t reason);
+const char *DescribeEdidUnplaced(Edid_Unplaced reason);
 
 // ---------------------------------------------------------------------------
 // The CTA-861 video formats
 // ---------------------------------------------------------------------------
 
 // What GetCtaVicTiming found.
-const int32_t kCtaVicProgressive = 0; // the timing is filled
-const int32_t kCtaVicInterlaced = 1;  // an interlaced format: no timing
-const int32_t kCtaVicUnknown = 2;     // no such VIC in the table: 0, 128, 220 .. 255 ...
+enum class Cta_Vic_Result : int32_t {
+    kProgressive = 0, // the timing is filled
+    kInterlaced = 1,  // an interlaced format: no timing
+    kUnknown = 2,     // no such VIC in the table: 0, 128, 220 .. 255 ...
+};
 
 // The timing of a CTA-861 video format by its VIC (1 .. 127, 193 .. 219), as
 // the published table gives it: the clock of its first rate (59.94 Hz for
@@ -403,9 +423,9 @@ const int32_t kCtaVicUnknown = 2;     // no such VIC in the table: 0, 128, 220 .
 // high-definition formats and negative for the others, the active width
 // with pixel repetition included (VIC 14: 1440x480). The nominal refresh is
 // the computed refresh rounded to the nearest whole Hz. Formats that differ
-// only in picture aspect have the same timing. Returns kCtaVicProgressive,
-// or kCtaVicInterlaced or kCtaVicUnknown with kTimingErrorNotFound and the
-// reason ("CTA-861 VIC 5 is an interlaced format", "no CTA-861 VIC 220").
-int32_t GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error *error);
+// only in picture aspect have the same timing. Returns kProgressive, or
+// kInterlaced or kUnknown with Timing_Error_Code::kNotFound and the reason
+// ("CTA-861 VIC 5 is an interlaced format", "no CTA-861 VIC 220").
+Cta_Vic_Result GetCtaVicTiming(int64_t vic, Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 #endif

@@ -26,21 +26,21 @@ const int64_t kRangeClockMaxKhz = 255 * kRangeClockUnitKhz;
 // blue x y, white x y.
 const int32_t kChromaticity[8] = {655, 338, 307, 614, 154, 61, 320, 337};
 
-// Why a detailed timing cannot hold the mode exactly; kEdidUnplacedNone when
+// Why a detailed timing cannot hold the mode exactly; Edid_Unplaced::kNone when
 // it can.
-int32_t DetailedFault(const Tag_Video_Timing &t) {
+Edid_Unplaced DetailedFault(const Tag_Video_Timing &t) {
     if (t.clock_hz % kDtdClockUnitHz != 0 || t.clock_hz > kDtdClockMaxHz)
-        return kEdidUnplacedClock;
+        return Edid_Unplaced::kClock;
     const int64_t h_blank = t.h_front_porch + t.h_sync + t.h_back_porch;
     const int64_t v_blank = t.v_front_porch + t.v_sync + t.v_back_porch;
     if (t.h_active > kDtdCountMax || h_blank > kDtdCountMax || t.v_active > kDtdCountMax ||
         v_blank > kDtdCountMax || t.h_front_porch > kDtdHPartMax || t.h_sync > kDtdHPartMax ||
         t.v_front_porch > kDtdVPartMax || t.v_sync > kDtdVPartMax || t.h_cursor_offset != 0 ||
         t.v_cursor_offset != 0)
-        return kEdidUnplacedFields;
+        return Edid_Unplaced::kFields;
     if (t.nominal_refresh != GetNearestWholeRefresh(&t))
-        return kEdidUnplacedRefresh;
-    return kEdidUnplacedNone;
+        return Edid_Unplaced::kRefresh;
+    return Edid_Unplaced::kNone;
 }
 
 void WriteDetailed(const Tag_Video_Timing &t, uint8_t *p) {
@@ -79,7 +79,7 @@ uint8_t *StartDescriptor(uint8_t *p, uint8_t tag) {
 }
 
 bool Refuse(Tag_Timing_Error *error, const char *what, int64_t value, const char *rest) {
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
     AppendText(&reason, what);
     AppendInteger(&reason, value);
     AppendText(&reason, rest);
@@ -135,7 +135,7 @@ bool MakeRange(const Tag_Edid_Request &request, Tag_Edid_Range *range, Tag_Timin
         }
     }
     range->present = true;
-    range->support = kEdidRangeGtf;
+    range->support = Edid_Range_Support::kGtf;
     const struct {
         const char *name;
         int64_t low, high, max;
@@ -148,7 +148,7 @@ bool MakeRange(const Tag_Edid_Request &request, Tag_Edid_Range *range, Tag_Timin
     for (const auto &c : checks) {
         if (c.low >= 1 && c.low <= c.high && c.high <= c.max)
             continue;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "range limits: ");
         AppendText(&reason, c.name);
         AppendInteger(&reason, c.low);
@@ -182,7 +182,9 @@ bool FindStandardCode(const Tag_Video_Timing &t, const Tag_Edid_Range &range, ui
         code[0] = static_cast<uint8_t>(t.h_active / 8 - 31);
         code[1] = static_cast<uint8_t>(aspect << 6 | (t.nominal_refresh - 60));
         Tag_Edid_Mode mode;
-        return DecodeStandardCode(code[0], code[1], 3, &range, &mode) == kCodeMade &&
+        Edid_Skip skip;
+        return DecodeStandardCode(code[0], code[1], 3, &range, &mode, &skip) ==
+                   Code_Reading::kMade &&
                SameTimingNumbers(&mode.timing, &t) &&
                mode.timing.nominal_refresh == t.nominal_refresh;
     }
@@ -193,8 +195,9 @@ bool FindStandardCode(const Tag_Video_Timing &t, const Tag_Edid_Range &range, ui
 int32_t FindEstablishedBit(const Tag_Video_Timing &t) {
     for (int32_t bit = 0; bit < kEdidEstablishedBits; ++bit) {
         Tag_Edid_Mode mode;
-        if (DecodeEstablishedBit(bit, &mode) == kCodeMade && SameTimingNumbers(&mode.timing, &t) &&
-            mode.timing.nominal_refresh == t.nominal_refresh)
+        Edid_Skip skip;
+        if (DecodeEstablishedBit(bit, &mode, &skip) == Code_Reading::kMade &&
+            SameTimingNumbers(&mode.timing, &t) && mode.timing.nominal_refresh == t.nominal_refresh)
             return bit;
     }
     return -1;
@@ -210,10 +213,10 @@ Tag_Edid_Placement EarlierTwin(const Tag_Edid_Request &r, int32_t i) {
             e.nominal_refresh != t.nominal_refresh)
             continue;
         if (SameTimingNumbers(&e, &t))
-            return {kEdidPlacedRepeat, kEdidUnplacedNone, k};
-        return {kEdidPlacedNowhere, kEdidUnplacedSameId, k};
+            return {Edid_Placed::kRepeat, Edid_Unplaced::kNone, k};
+        return {Edid_Placed::kNowhere, Edid_Unplaced::kSameId, k};
     }
-    return {kEdidPlacedNowhere, kEdidUnplacedNone, -1};
+    return {Edid_Placed::kNowhere, Edid_Unplaced::kNone, -1};
 }
 
 } // namespace
@@ -229,7 +232,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
         Tag_Timing_Error shape;
         if (CheckTimingShape(&r.modes[i], &shape))
             continue;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendMode(&reason, i, r.modes[i]);
         AppendText(&reason, " is no mode: ");
         AppendText(&reason, shape.reason);
@@ -238,9 +241,9 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
     const char *vendor = r.vendor != nullptr ? r.vendor : "ORV";
     uint32_t letters = 0;
     for (size_t i = 0; i < 4; ++i) {
-        const char c = static_cast<char>(LowerAscii(vendor[i]) - 32);
+        const char c = AsciiUpper(vendor[i]);
         if (i == 3 ? vendor[i] != '\0' : c < 'A' || c > 'Z') {
-            Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+            Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
             AppendText(&reason, "the vendor ");
             AppendQuoted(&reason, vendor);
             AppendText(&reason, " is not three letters A .. Z");
@@ -253,7 +256,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
         return Refuse(error, "the product code ", r.product_code, " is outside 0 .. 65535");
     const std::string_view name = r.name != nullptr ? std::string_view(r.name) : "";
     if (TrimBlanks(name).empty()) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "the monitor's name is blank: an EDID names the monitor");
         return false;
     }
@@ -270,15 +273,15 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
         uint8_t code[2];
         if (EarlierTwin(r, i).other >= 0)
             continue;
-        if (DetailedFault(t) == kEdidUnplacedNone)
+        if (DetailedFault(t) == Edid_Unplaced::kNone)
             preferred = i;
-        else if (DetailedFault(Rounded(t)) == kEdidUnplacedNone &&
+        else if (DetailedFault(Rounded(t)) == Edid_Unplaced::kNone &&
                  (FindEstablishedBit(t) >= 0 ||
                   (i < kStandardSlots && FindStandardCode(t, range, code))))
             preferred = i, preferred_rounded = true;
     }
     if (preferred < 0) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "no mode fits a detailed timing exactly for the preferred one; ");
         AppendMode(&reason, 0, r.modes[0]);
         AppendText(&reason, ": ");
@@ -324,21 +327,21 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
         if (place.other >= 0) {
             // placed as the earlier one was
         } else if (i == preferred && !preferred_rounded) {
-            place.where = kEdidPlacedDetailed;
+            place.where = Edid_Placed::kDetailed;
         } else if (bit >= 0) {
             b[35 + bit / 8] |= static_cast<uint8_t>(0x80 >> bit % 8);
-            place.where = kEdidPlacedEstablished;
+            place.where = Edid_Placed::kEstablished;
         } else if (standard_count < kStandardSlots && FindStandardCode(t, range, code)) {
             b[38 + 2 * standard_count] = code[0];
             b[39 + 2 * standard_count] = code[1];
             ++standard_count;
-            place.where = kEdidPlacedStandard;
-        } else if ((place.reason = DetailedFault(t)) == kEdidUnplacedNone) {
+            place.where = Edid_Placed::kStandard;
+        } else if ((place.reason = DetailedFault(t)) == Edid_Unplaced::kNone) {
             if (free_slot < timing_slots) {
                 WriteDetailed(t, slot[free_slot++]);
-                place.where = kEdidPlacedDetailed;
+                place.where = Edid_Placed::kDetailed;
             } else {
-                place.reason = kEdidUnplacedNoRoom;
+                place.reason = Edid_Unplaced::kNoRoom;
             }
         }
         if (placements != nullptr)
@@ -353,7 +356,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
     p[2] = static_cast<uint8_t>(range.h_min_khz);
     p[3] = static_cast<uint8_t>(range.h_max_khz);
     p[4] = static_cast<uint8_t>(range.max_clock_khz / kRangeClockUnitKhz);
-    p[5] = kEdidRangeGtf;
+    p[5] = static_cast<uint8_t>(Edid_Range_Support::kGtf);
     p[6] = 0x0a;
     memset(p + 7, ' ', 6);
     p = StartDescriptor(slot[3], 0xfc);
@@ -366,17 +369,14 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
         p[length++] = 0x0a;
     memset(p + length, ' ', kNameMax - length);
 
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < kEdidBlockSize; ++i)
-        sum += b[i];
-    b[kEdidBlockSize - 1] = static_cast<uint8_t>(0 - sum);
+    b[kEdidBlockSize - 1] = GetEdidChecksum(b);
     memcpy(block, b, kEdidBlockSize);
     if (range_written != nullptr)
         *range_written = range;
     return true;
 }
 
-const char *DescribeEdidUnplaced(int32_t reason) {
+const char *DescribeEdidUnplaced(Edid_Unplaced reason) {
     static const char *const reasons[kEdidUnplacedKinds] = {
         "",
         "no descriptor is left for it",
@@ -385,5 +385,6 @@ const char *DescribeEdidUnplaced(int32_t reason) {
         "a detailed timing would name it by its rate rounded, another refresh",
         "another mode of its size and refresh is written",
     };
-    return reason >= 0 && reason < kEdidUnplacedKinds ? reasons[reason] : "";
+    const int32_t index = static_cast<int32_t>(reason);
+    return index >= 0 && index < kEdidUnplacedKinds ? reasons[index] : "";
 }

@@ -90,7 +90,7 @@ bool CheckRequest(const char *formula, int64_t width, int64_t height, int64_t re
     for (const Tag_Request_Limit &limit : limits) {
         if (limit.value >= limit.low && limit.value <= limit.high)
             continue;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendRequest(&reason, formula, width, height, refresh);
         AppendText(&reason, limit.name);
         AppendInteger(&reason, limit.value);
@@ -109,7 +109,7 @@ bool CheckResult(const char *formula, int64_t width, int64_t height, int64_t ref
     Tag_Timing_Error shape;
     if (CheckTimingClock(timing->clock_hz, &shape))
         return true;
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
     AppendRequest(&reason, formula, width, height, refresh);
     AppendText(&reason, shape.reason);
     return false;
@@ -119,11 +119,11 @@ bool CheckResult(const char *formula, int64_t width, int64_t height, int64_t ref
 // rounded down to the character cell; the active width stays the one asked
 // for, and the pixels the rounding left out lengthen the line (1366 gives the
 // blanking, sync and clock of 1360 and a total of 1366 + 416).
-void Cvt(int64_t width, int64_t height, int64_t r, int32_t blanking, Tag_Video_Timing *t) {
+void Cvt(int64_t width, int64_t height, int64_t r, Cvt_Blanking blanking, Tag_Video_Timing *t) {
     const int64_t v = height;
     t->v_active = v;
     t->nominal_refresh = r;
-    if (blanking == kCvtBlankingCrt) {
+    if (blanking == Cvt_Blanking::kCrt) {
         const int64_t w = width / kCellGranularity * kCellGranularity;
         const int64_t v_sync = CvtVSync(width, v);
         // H_PERIOD_EST = q / p microseconds.
@@ -164,7 +164,7 @@ void Cvt(int64_t width, int64_t height, int64_t r, int32_t blanking, Tag_Video_T
     const int64_t q = 1000000 - kRbMinVBlank * r;
     const int64_t p = r * v;
     int64_t vbi = kRbMinVBlank * p / q + 1;
-    if (blanking == kCvtReducedBlankingV1) {
+    if (blanking == Cvt_Blanking::kReducedV1) {
         const int64_t w = width / kCellGranularity * kCellGranularity;
         const int64_t v_sync = CvtVSync(width, v);
         if (vbi < kRb1VFrontPorch + v_sync + kMinVBackPorch)
@@ -259,16 +259,16 @@ void AppendCurveName(Tag_Text_Sink *sink, const Tag_Gtf_Curve &c) {
 
 } // namespace
 
-bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
+bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, Cvt_Blanking blanking,
                    Tag_Video_Timing *timing, Tag_Timing_Error *error) {
-    const char *formula = blanking == kCvtBlankingCrt         ? "CVT"
-                          : blanking == kCvtReducedBlankingV1 ? "CVT-RB"
-                          : blanking == kCvtReducedBlankingV2 ? "CVT-RBv2"
-                                                              : nullptr;
+    const char *formula = blanking == Cvt_Blanking::kCrt         ? "CVT"
+                          : blanking == Cvt_Blanking::kReducedV1 ? "CVT-RB"
+                          : blanking == Cvt_Blanking::kReducedV2 ? "CVT-RBv2"
+                                                                 : nullptr;
     if (formula == nullptr) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "CVT blanking ");
-        AppendInteger(&reason, blanking);
+        AppendInteger(&reason, static_cast<int32_t>(blanking));
         AppendText(&reason, " is none of 0 (CRT), 1 (reduced v1) and 2 (reduced v2)");
         return false;
     }
@@ -310,7 +310,7 @@ bool MakeGtfCurveTiming(int64_t width, int64_t height, int64_t refresh, const Ta
     for (const auto &part : parts) {
         if (part.value >= 0 && part.value <= part.high)
             continue;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendText(&reason, "GTF curve: ");
         AppendText(&reason, part.name);
         AppendInteger(&reason, part.value);
@@ -322,7 +322,7 @@ bool MakeGtfCurveTiming(int64_t width, int64_t height, int64_t refresh, const Ta
         return false;
     Tag_Video_Timing t = Tag_Video_Timing();
     if (!Gtf(width, height, refresh, *curve, &t)) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendRequest(&reason, name, width, height, refresh);
         AppendText(&reason, "the curve's duty cycle reaches 100 %: no room for the active line");
         return false;
@@ -331,7 +331,7 @@ bool MakeGtfCurveTiming(int64_t width, int64_t height, int64_t refresh, const Ta
         return false;
     Tag_Timing_Error shape;
     if (!CheckTimingShape(&t, &shape)) {
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorRequest);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kRequest);
         AppendRequest(&reason, name, width, height, refresh);
         AppendText(&reason, shape.reason);
         return false;

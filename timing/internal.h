@@ -8,6 +8,7 @@
 
 #include <string_view>
 
+#include "common/ascii.h"
 #include "timing/timing.h"
 
 // A bounded output text. Appends stop at the end of the buffer and set
@@ -37,7 +38,7 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text);
 // Start the reason of a refusal: sets the code and returns a sink over the
 // reason (a sink of size 0 when error is null). A reason too long for its
 // buffer is cut short.
-Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code);
+Tag_Text_Sink StartReason(Tag_Timing_Error *error, Timing_Error_Code code);
 
 // The refresh of a timing rounded to the nearest whole Hz (halves up): the
 // nominal refresh of a mode known only by its numbers (a DTD, a CTA-861
@@ -50,7 +51,7 @@ int64_t GetNearestWholeRefresh(const Tag_Video_Timing *timing);
 // character references, control characters as '?'), at most
 // kTimingSvgTitleMax bytes of it, then "..."; the document's start (XML
 // declaration, the svg element of the page's size, its title, a white page)
-// and its end, which refuses, with kTimingErrorBuffer and "" in the buffer, a
+// and its end, which refuses, with Timing_Error_Code::kBuffer and "" in the buffer, a
 // document that did not fit; attributes of coordinates (' x="12.0" ...', each
 // name with its leading space); a <text> opened at x, y with extra attributes
 // (the caller writes the content and closes it); a rectangle, with a stroke
@@ -74,23 +75,26 @@ const size_t kEdidDescriptorSize = 18;
 const int32_t kEdidDescriptorCount = 4;
 // The established timing bits I and II and the manufacturer's (byte 37 bit 7).
 const int32_t kEdidEstablishedBits = 17;
+// The checksum byte (byte 127) that makes a block's 128 bytes sum to 0
+// modulo 256 (edid.cpp): the encoder writes it, a checksum refusal names it.
+uint8_t GetEdidChecksum(const uint8_t *block);
 // A standard timing's aspect ratios by code (width, height): 16:10 (1:1
 // before EDID 1.3), 4:3, 5:4, 16:9 (edid.cpp).
 extern const int64_t kStandardAspects[4][2];
 
 // What the EDID decoder (edid.cpp) makes of an established timing bit (0 ..
 // 16, byte 35 bit 7 first) and of a standard timing code in an EDID of a
-// revision and range limits: kCodeMade with *mode filled (but for its block
-// and index), kCodeUnused for an unused code, or the kEdidSkip* kind that
+// revision and range limits: kMade with *mode filled (but for its block and
+// index), kUnused for an unused code, or kSkipped with *skip the kind that
 // keeps it out. The encoder (edid_encode.cpp) places a mode there only when
 // this gives it back.
-const int32_t kCodeMade = -1;
-const int32_t kCodeUnused = -2;
+enum class Code_Reading { kMade, kUnused, kSkipped };
 struct Tag_Edid_Mode;
 struct Tag_Edid_Range;
-int32_t DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode);
-int32_t DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
-                           const Tag_Edid_Range *range, Tag_Edid_Mode *mode);
+enum class Edid_Skip : int32_t;
+Code_Reading DecodeEstablishedBit(int32_t bit, Tag_Edid_Mode *mode, Edid_Skip *skip);
+Code_Reading DecodeStandardCode(uint8_t first, uint8_t second, int32_t revision,
+                                const Tag_Edid_Range *range, Tag_Edid_Mode *mode, Edid_Skip *skip);
 
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -107,29 +111,13 @@ inline std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, end - first);
 }
 
-inline char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-// ASCII letters compared ignoring case.
-inline bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
 // Read text, all of it, as a decimal number: an optional sign (when
 // allow_sign), digits, and when fraction_digits > 0 an optional "." with
 // digits (at least one digit in all). The value is the number times
 // 10^fraction_digits, rounded to the nearest whole number (halves away from
-// zero). Magnitudes above limit are kScanOutOfRange; the value is then 0.
-const int32_t kScanOk = 0;
-const int32_t kScanNotNumber = 1;
-const int32_t kScanOutOfRange = 2;
-int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits, int64_t limit,
-                    int64_t *value);
+// zero). Magnitudes above limit are Scan_Result::kOutOfRange; the value is then 0.
+enum class Scan_Result { kOk, kNotNumber, kOutOfRange };
+Scan_Result ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits,
+                        int64_t limit, int64_t *value);
 
 #endif

@@ -5,6 +5,7 @@
 namespace {
 
 const int32_t kNumberCount = 9;
+static_assert(kNumberCount == kTimingItemCount, "a number for each item");
 
 // The modeline's numbers in order; the index of each is also the Timing_Item
 // whose count ends at it (HSS closes the horizontal front porch, ...).
@@ -56,8 +57,9 @@ int64_t NamedRefresh(std::string_view name, int64_t width, int64_t height) {
     const char separators[3] = {'x', '_', '\0'};
     for (int i = 0; i < 3; ++i) {
         size_t end = i < 2 ? name.find(separators[i], at) : name.size();
-        if (end == std::string_view::npos || ScanDecimal(name.substr(at, end - at), false, 0,
-                                                         kBlockValueLimit, &numbers[i]) != kScanOk)
+        if (end == std::string_view::npos ||
+            ScanDecimal(name.substr(at, end - at), false, 0, kBlockValueLimit, &numbers[i]) !=
+                Scan_Result::kOk)
             return -1;
         at = end + 1;
     }
@@ -66,7 +68,7 @@ int64_t NamedRefresh(std::string_view name, int64_t width, int64_t height) {
 
 // A syntax refusal whose reason quotes a word of the text between two pieces.
 bool Refuse(Tag_Timing_Error *error, const char *first, std::string_view word, const char *last) {
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
     AppendText(&reason, first);
     AppendQuoted(&reason, word);
     AppendText(&reason, last);
@@ -80,7 +82,7 @@ bool ReadFlag(const Tag_Word &word, bool *h_seen, bool *h_positive, bool *v_seen
         return Refuse(error, "unexpected quoted word ", word.text, " after the numbers");
     static const char *const flags[4] = {"+hsync", "-hsync", "+vsync", "-vsync"};
     for (int i = 0; i < 4; ++i) {
-        if (!EqualIgnoringCase(word.text, flags[i]))
+        if (!AsciiEqualIgnoringCase(word.text, flags[i]))
             continue;
         bool *seen = i < 2 ? h_seen : v_seen;
         if (*seen)
@@ -95,7 +97,7 @@ bool ReadFlag(const Tag_Word &word, bool *h_seen, bool *h_positive, bool *v_seen
     static const char *const unsupported[] = {"interlace", "doublescan", "+csync", "-csync",
                                               "composite", "+cs",        "-cs",    "bcast"};
     for (const char *flag : unsupported)
-        if (EqualIgnoringCase(word.text, flag))
+        if (AsciiEqualIgnoringCase(word.text, flag))
             return Refuse(error, "the flag ", word.text,
                           " is not supported: a timing block holds progressive modes with "
                           "separate syncs");
@@ -104,9 +106,10 @@ bool ReadFlag(const Tag_Word &word, bool *h_seen, bool *h_positive, bool *v_seen
 }
 
 // The reason for a shape fault, in the modeline's terms.
-bool RefuseShape(int32_t item, const int64_t numbers[kNumberCount], Tag_Timing_Error *error) {
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorShape);
-    if (item == kItemClock) {
+bool RefuseShape(Timing_Item fault, const int64_t numbers[kNumberCount], Tag_Timing_Error *error) {
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kShape);
+    const int32_t item = static_cast<int32_t>(fault);
+    if (item <= 0 || item >= kNumberCount) { // the clock (or no item at all)
         AppendText(&reason, "CLOCK ");
         AppendMhz(&reason, numbers[0]);
         AppendText(&reason, numbers[0] <= 0 ? " MHz is not above 0" : " MHz is above ");
@@ -119,7 +122,7 @@ bool RefuseShape(int32_t item, const int64_t numbers[kNumberCount], Tag_Timing_E
     AppendText(&reason, number_names[item]);
     AppendText(&reason, " ");
     AppendInteger(&reason, numbers[item]);
-    if (item == kItemHActive || item == kItemVActive) {
+    if (fault == Timing_Item::kHActive || fault == Timing_Item::kVActive) {
         AppendText(&reason, numbers[item] < 1 ? " is below 1" : " is above ");
         if (numbers[item] >= 1)
             AppendInteger(&reason, kTimingMaxCount);
@@ -127,7 +130,7 @@ bool RefuseShape(int32_t item, const int64_t numbers[kNumberCount], Tag_Timing_E
     }
     // HSS, HSE, HTOT and their vertical kin end a part that starts at the
     // number before them: a porch (at least 0) or a sync (at least 1).
-    const bool sync = item == kItemHSync || item == kItemVSync;
+    const bool sync = fault == Timing_Item::kHSync || fault == Timing_Item::kVSync;
     const int64_t part = numbers[item] - numbers[item - 1];
     if (part < (sync ? 1 : 0)) {
         AppendText(&reason, sync ? " is not after " : " is before ");
@@ -158,13 +161,13 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
     auto next = [&]() {
         if (NextWord(&rest, &word))
             return true;
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorSyntax);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
         AppendText(&reason, "the name's closing double quote is missing");
         return false;
     };
     if (!next())
         return false;
-    if (word.present && !word.quoted && EqualIgnoringCase(word.text, "modeline") && !next())
+    if (word.present && !word.quoted && AsciiEqualIgnoringCase(word.text, "modeline") && !next())
         return false;
     std::string_view name;
     if (word.quoted) {
@@ -177,7 +180,7 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
     for (int32_t i = 0; i < kNumberCount; ++i) {
         Tag_Text_Sink reason;
         if (!word.present || word.quoted) {
-            reason = StartReason(error, kTimingErrorSyntax);
+            reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, word.present ? "a quoted word stands where " : "");
             AppendText(&reason, number_names[i]);
             AppendText(&reason, word.present ? " belongs" : " is missing");
@@ -185,16 +188,17 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
                                 "VSS VSE VTOT)");
             return false;
         }
-        int32_t scan = i == 0 ? ScanDecimal(word.text, false, 3, kBlockClockKhzLimit, &numbers[i])
-                              : ScanDecimal(word.text, false, 0, kBlockValueLimit, &numbers[i]);
-        if (scan != kScanOk) {
-            reason = StartReason(error, kTimingErrorSyntax);
+        Scan_Result scan = i == 0
+                               ? ScanDecimal(word.text, false, 3, kBlockClockKhzLimit, &numbers[i])
+                               : ScanDecimal(word.text, false, 0, kBlockValueLimit, &numbers[i]);
+        if (scan != Scan_Result::kOk) {
+            reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, number_names[i]);
             AppendText(&reason, " ");
             AppendQuoted(&reason, word.text);
-            AppendText(&reason, scan == kScanOutOfRange ? " is too large"
-                                : i == 0                ? " is not a decimal number of MHz"
-                                                        : " is not a whole number");
+            AppendText(&reason, scan == Scan_Result::kOutOfRange ? " is too large"
+                                : i == 0                         ? " is not a decimal number of MHz"
+                                                                 : " is not a whole number");
             return false;
         }
         if (!next())
@@ -218,8 +222,8 @@ bool ParseModeline(const char *text, Tag_Video_Timing *timing, Tag_Timing_Error 
     t.v_front_porch = numbers[6] - numbers[5];
     t.v_sync = numbers[7] - numbers[6];
     t.v_back_porch = numbers[8] - numbers[7];
-    int32_t fault = FindTimingShapeFault(&t);
-    if (fault >= 0)
+    Timing_Item fault = FindTimingShapeFault(&t);
+    if (fault != Timing_Item::kNone)
         return RefuseShape(fault, numbers, error);
     // Within the shape's limits the product stays below 2^45.
     int64_t frame = GetTimingHTotal(&t) * GetTimingVTotal(&t);
@@ -269,7 +273,7 @@ bool FormatModeline(const Tag_Video_Timing *timing, char *buffer, size_t size,
     if (sink.overflow) {
         if (size > 0)
             buffer[0] = '\0';
-        Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+        Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kBuffer);
         AppendText(&reason, "the modeline does not fit in ");
         AppendInteger(&reason, static_cast<int64_t>(size));
         AppendText(&reason, " bytes");

@@ -26,9 +26,9 @@
 // the refresh the numbers give ("640x480_72" of DMT 0x05's 72.809 Hz gives
 // 72); otherwise that refresh rounded to the nearest whole Hz (halves up).
 //
-// False with kTimingErrorSyntax when a number is missing, is not a number, or
+// False with Timing_Error_Code::kSyntax when a number is missing, is not a number, or
 // a word is out of place (interlace and the other X flags are refused: a
-// timing block cannot hold them); with kTimingErrorShape when the numbers are
+// timing block cannot hold them); with Timing_Error_Code::kShape when the numbers are
 // out of order (HSS before HDISP, HSE not after HSS, HTOT before HSE, the same
 // vertically) or their porches, syncs or clock beyond the limits of
 // CheckTimingShape. The reason names the field at fault.
@@ -41,8 +41,8 @@ const size_t kModelineTextSize = 192;
 //   Modeline "WxH_R" CLOCK HDISP HSS HSE HTOT VDISP VSS VSE VTOT ±hsync ±vsync
 // with W, H the active counts, R the nominal refresh and CLOCK in MHz with
 // three decimals (rounded as GetClockKhz), without a line end. False with
-// kTimingErrorShape when CheckTimingShape refuses the timing, and with
-// kTimingErrorBuffer when the text and its NUL do not fit in size bytes; the
+// Timing_Error_Code::kShape when CheckTimingShape refuses the timing, and with
+// Timing_Error_Code::kBuffer when the text and its NUL do not fit in size bytes; the
 // buffer then holds "" (when size > 0). ParseModeline reads a written line
 // back into the same numbers, but for the clock's rounding to the kHz, and
 // the same nominal refresh whenever it is within 1 Hz of the refresh the

@@ -177,7 +177,7 @@ bool FinishSvg(Tag_Text_Sink *sink, char *buffer, size_t size, Tag_Timing_Error 
         return true;
     if (size > 0)
         buffer[0] = '\0';
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorBuffer);
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kBuffer);
     AppendText(&reason, "the SVG document does not fit in ");
     AppendInteger(&reason, static_cast<int64_t>(size));
     AppendText(&reason, " bytes");

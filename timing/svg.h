@@ -40,8 +40,8 @@ const size_t kTimingSvgSize = 4096;
 // references, control characters as '?'; beyond kTimingSvgTitleMax bytes it
 // is cut short with "...".
 //
-// False with kTimingErrorShape when CheckTimingShape refuses the timing (a
-// picture needs positive totals), and with kTimingErrorBuffer when the
+// False with Timing_Error_Code::kShape when CheckTimingShape refuses the timing (a
+// picture needs positive totals), and with Timing_Error_Code::kBuffer when the
 // document and its NUL do not fit in size bytes; the buffer then holds ""
 // (when size > 0). kTimingSvgSize bytes always suffice.
 bool RenderTimingSvg(const Tag_Video_Timing *timing, const char *title, char *buffer, size_t size,
@@ -59,10 +59,12 @@ struct Tag_Chart_Mode {
 
 // Where a mode lies against range limits (Tag_Edid_Range: rates in whole kHz
 // and Hz, the clock in kHz, the bounds included).
-const int32_t kChartInside = 0;    // within the rates and the clock
-const int32_t kChartOutside = 1;   // a rate outside the range
-const int32_t kChartOverClock = 2; // within the rates, the clock above the limit
-int32_t GetChartPlace(const Tag_Video_Timing *timing, const Tag_Edid_Range *range);
+enum class Chart_Place : int32_t {
+    kInside = 0,    // within the rates and the clock
+    kOutside = 1,   // a rate outside the range
+    kOverClock = 2, // within the rates, the clock above the limit
+};
+Chart_Place GetChartPlace(const Tag_Video_Timing *timing, const Tag_Edid_Range *range);
 
 // Room a chart of count modes always fits in, NUL included.
 size_t GetRangeChartSvgSize(int32_t count);
@@ -79,9 +81,9 @@ size_t GetRangeChartSvgSize(int32_t count);
 // the clock limit) and the three colours. Names are escaped and cut as
 // titles are.
 //
-// False with kTimingErrorRequest when count is below 1 or a mode's timing is
+// False with Timing_Error_Code::kRequest when count is below 1 or a mode's timing is
 // refused by CheckTimingShape (the reason names the mode), and with
-// kTimingErrorBuffer when the document does not fit in size bytes; the buffer
+// Timing_Error_Code::kBuffer when the document does not fit in size bytes; the buffer
 // then holds "" (when size > 0). GetRangeChartSvgSize(count) bytes suffice.
 bool RenderRangeChartSvg(const char *title, const Tag_Chart_Mode *modes, int32_t count,
                          const Tag_Edid_Range *range, char *buffer, size_t size,

@@ -94,7 +94,7 @@ void AppendQuoted(Tag_Text_Sink *sink, std::string_view text) {
     AppendText(sink, text.size() > kShownMax ? "'..." : "'");
 }
 
-Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code) {
+Tag_Text_Sink StartReason(Tag_Timing_Error *error, Timing_Error_Code code) {
     Tag_Text_Sink sink;
     if (error == nullptr) {
         StartText(&sink, nullptr, 0);
@@ -105,8 +105,8 @@ Tag_Text_Sink StartReason(Tag_Timing_Error *error, int32_t code) {
     return sink;
 }
 
-int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits, int64_t limit,
-                    int64_t *value) {
+Scan_Result ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_digits,
+                        int64_t limit, int64_t *value) {
     *value = 0;
     size_t at = 0;
     bool negative = false;
@@ -151,7 +151,7 @@ int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_dig
         }
     }
     if (!any_digit || at != text.size())
-        return kScanNotNumber;
+        return Scan_Result::kNotNumber;
     for (; scale_left > 0; --scale_left)
         push(0);
     if (round_up && !beyond) {
@@ -159,7 +159,7 @@ int32_t ScanDecimal(std::string_view text, bool allow_sign, int32_t fraction_dig
         beyond = magnitude > cap;
     }
     if (beyond)
-        return kScanOutOfRange;
+        return Scan_Result::kOutOfRange;
     *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    return kScanOk;
+    return Scan_Result::kOk;
 }

@@ -74,19 +74,30 @@ const Tag_Item_Rule item_rules[] = {
 
 namespace {
 
-bool InRange(const Tag_Video_Timing *timing, int32_t item) {
-    int64_t value = timing->*item_rules[item].member;
-    return value >= item_rules[item].minimum && value <= item_rules[item].maximum;
+static_assert(sizeof item_rules / sizeof item_rules[0] == kTimingItemCount, "a rule per item");
+
+// The rule of an item (kNone has none).
+const Tag_Item_Rule *RuleOf(Timing_Item item) {
+    int32_t index = static_cast<int32_t>(item);
+    return index >= 0 && index < kTimingItemCount ? &item_rules[index] : nullptr;
+}
+
+bool InRange(const Tag_Video_Timing *timing, Timing_Item item) {
+    const Tag_Item_Rule *rule = RuleOf(item);
+    if (rule == nullptr)
+        return true;
+    int64_t value = timing->*rule->member;
+    return value >= rule->minimum && value <= rule->maximum;
 }
 
 // False with the reason when the item is out of range.
-bool CheckItem(const Tag_Video_Timing *timing, int32_t item, Tag_Timing_Error *error) {
+bool CheckItem(const Tag_Video_Timing *timing, Timing_Item item, Tag_Timing_Error *error) {
     if (InRange(timing, item))
         return true;
-    const Tag_Item_Rule &rule = item_rules[item];
+    const Tag_Item_Rule &rule = *RuleOf(item);
     int64_t value = timing->*rule.member;
-    bool clock = item == kItemClock;
-    Tag_Text_Sink reason = StartReason(error, kTimingErrorShape);
+    bool clock = item == Timing_Item::kClock;
+    Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kShape);
     AppendText(&reason, rule.name);
     AppendText(&reason, " ");
     clock ? AppendMhz(&reason, value) : AppendInteger(&reason, value);
@@ -105,23 +116,23 @@ bool CheckItem(const Tag_Video_Timing *timing, int32_t item, Tag_Timing_Error *e
 
 } // namespace
 
-int32_t FindTimingShapeFault(const Tag_Video_Timing *timing) {
-    for (int32_t item = 0; item < static_cast<int32_t>(sizeof item_rules / sizeof item_rules[0]);
-         ++item)
+Timing_Item FindTimingShapeFault(const Tag_Video_Timing *timing) {
+    for (int32_t index = 0; index < kTimingItemCount; ++index) {
+        Timing_Item item = static_cast<Timing_Item>(index);
         if (!InRange(timing, item))
             return item;
-    return -1;
+    }
+    return Timing_Item::kNone;
 }
 
 bool CheckTimingShape(const Tag_Video_Timing *timing, Tag_Timing_Error *error) {
-    int32_t item = FindTimingShapeFault(timing);
-    return item < 0 || CheckItem(timing, item, error);
+    return CheckItem(timing, FindTimingShapeFault(timing), error);
 }
 
 bool CheckTimingClock(int64_t clock_hz, Tag_Timing_Error *error) {
     Tag_Video_Timing timing = Tag_Video_Timing();
     timing.clock_hz = clock_hz;
-    return CheckItem(&timing, kItemClock, error);
+    return CheckItem(&timing, Timing_Item::kClock, error);
 }
 
 bool SameTimingNumbers(const Tag_Video_Timing *a, const Tag_Video_Timing *b) {

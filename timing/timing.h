@@ -65,19 +65,21 @@ struct Tag_Video_Timing {
 const int64_t kTimingMaxClockHz = 100000000000;
 const int64_t kTimingMaxCount = 1000000;
 
-// Why a function refused. code is one of kTimingError*; reason is one line of
-// English without a line end, naming the value at fault.
-const int32_t kTimingErrorNone = 0;
-const int32_t kTimingErrorRequest = 1;  // a generator's request outside its limits
-const int32_t kTimingErrorNotFound = 2; // no such mode in a table
-const int32_t kTimingErrorSyntax = 3;   // a text that does not read as the notation
-const int32_t kTimingErrorShape = 4;    // counts that do not describe a mode
-const int32_t kTimingErrorBuffer = 5;   // the output does not fit the caller's buffer
-const int32_t kTimingErrorEdid = 6;     // bytes that are not an EDID (timing/edid.h)
-const int32_t kTimingErrorChecksum = 7; // an EDID block whose bytes do not sum to 0
+// Why a function refused: its code, and a reason in one line of English
+// without a line end, naming the value at fault.
+enum class Timing_Error_Code : int32_t {
+    kNone = 0,
+    kRequest = 1,  // a generator's request outside its limits
+    kNotFound = 2, // no such mode in a table
+    kSyntax = 3,   // a text that does not read as the notation
+    kShape = 4,    // counts that do not describe a mode
+    kBuffer = 5,   // the output does not fit the caller's buffer
+    kEdid = 6,     // bytes that are not an EDID (timing/edid.h)
+    kChecksum = 7, // an EDID block whose bytes do not sum to 0
+};
 const size_t kTimingReasonSize = 240;
 struct Tag_Timing_Error {
-    int32_t code;
+    Timing_Error_Code code;
     char reason[kTimingReasonSize];
 };
 
@@ -101,31 +103,34 @@ bool SameTimingNumbers(const Tag_Video_Timing *a, const Tag_Video_Timing *b);
 // the precision with which blocks and modelines write the clock.
 int64_t GetClockKhz(int64_t clock_hz);
 
-// The items CheckTimingShape looks at, in the order it looks at them.
-enum Timing_Item {
-    kItemClock,
-    kItemHActive,
-    kItemHFrontPorch,
-    kItemHSync,
-    kItemHBackPorch,
-    kItemVActive,
-    kItemVFrontPorch,
-    kItemVSync,
-    kItemVBackPorch,
+// The items CheckTimingShape looks at, in the order it looks at them; kNone
+// for none.
+enum class Timing_Item : int32_t {
+    kNone = -1,
+    kClock,
+    kHActive,
+    kHFrontPorch,
+    kHSync,
+    kHBackPorch,
+    kVActive,
+    kVFrontPorch,
+    kVSync,
+    kVBackPorch,
 };
+const int32_t kTimingItemCount = 9;
 
-// The first item of the timing outside its range (see kTimingMaxCount), or -1
-// when every item is in range. Polarities, cursor offsets and the nominal
-// refresh are not looked at.
-int32_t FindTimingShapeFault(const Tag_Video_Timing *timing);
+// The first item of the timing outside its range (see kTimingMaxCount), or
+// Timing_Item::kNone when every item is in range. Polarities, cursor offsets
+// and the nominal refresh are not looked at.
+Timing_Item FindTimingShapeFault(const Tag_Video_Timing *timing);
 
 // True when the timing describes a mode (FindTimingShapeFault finds nothing);
-// otherwise false with kTimingErrorShape and a reason such as
+// otherwise false with Timing_Error_Code::kShape and a reason such as
 // "horizontal front porch -8 is below 0".
 bool CheckTimingShape(const Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 // True when the clock alone is in range (CheckTimingShape's first item);
-// otherwise false with kTimingErrorShape and the reason.
+// otherwise false with Timing_Error_Code::kShape and the reason.
 bool CheckTimingClock(int64_t clock_hz, Tag_Timing_Error *error);
 
 // ---------------------------------------------------------------------------
@@ -155,35 +160,28 @@ const int32_t kTimingFieldCount = 14;
 extern const char *const timing_field_keys[kTimingFieldCount];
 
 // What ParseTimingBlock found wrong. A line yields at most one finding.
-//   kBlockFindingMissingKey    a field that no line gives (line 0)
-//   kBlockFindingDuplicateKey  a field given again; the first line holds
-//   kBlockFindingUnknownKey    a "key=value" line whose key is no field's
-//   kBlockFindingNotKeyValue   a line that is not blank, not a comment, and has
-//                              no "="
-//   kBlockFindingBadNumber     a value that is not a decimal number in the
-//                              field's notation
-//   kBlockFindingOutOfRange    a number beyond kBlockValueLimit (a count) or
-//                              kBlockClockKhzLimit (the clock)
-//   kBlockFindingBadPolarity   neither "positive" nor "negative"
-const int32_t kBlockFindingNone = 0;
-const int32_t kBlockFindingMissingKey = 1;
-const int32_t kBlockFindingDuplicateKey = 2;
-const int32_t kBlockFindingUnknownKey = 3;
-const int32_t kBlockFindingNotKeyValue = 4;
-const int32_t kBlockFindingBadNumber = 5;
-const int32_t kBlockFindingOutOfRange = 6;
-const int32_t kBlockFindingBadPolarity = 7;
+enum class Block_Finding : int32_t {
+    kNone = 0,
+    kMissingKey,   // a field that no line gives (line 0)
+    kDuplicateKey, // a field given again; the first line holds
+    kUnknownKey,   // a "key=value" line whose key is no field's
+    kNotKeyValue,  // a line that is not blank, not a comment, and has no "="
+    kBadNumber,    // a value that is not a decimal number in the field's notation
+    kOutOfRange,   // a number beyond kBlockValueLimit (a count) or
+                   // kBlockClockKhzLimit (the clock)
+    kBadPolarity,  // neither "positive" nor "negative"
+};
 
 // The largest magnitude a count holds when read (10^18 - 1), and that of a
 // clock in kHz (10^15 - 1, just under 10^12 MHz). Beyond them a value is
-// kBlockFindingOutOfRange.
+// Block_Finding::kOutOfRange.
 const int64_t kBlockValueLimit = 999999999999999999;
 const int64_t kBlockClockKhzLimit = 999999999999999;
 
 // One finding. offset and length locate the line in the text (the line
 // without its line end), so that a checker can quote it.
 struct Tag_Block_Finding {
-    int32_t kind;  // kBlockFinding*
+    Block_Finding kind;
     int32_t field; // the Timing_Field concerned, or -1 when the line names none
     int32_t line;  // from 1 within the block; 0 for a missing key
     size_t offset; // where the line starts in the text (0 for a missing key)
@@ -191,10 +189,10 @@ struct Tag_Block_Finding {
 };
 
 // Per field: the line that gives it (0 when none does) and its finding
-// (kBlockFindingNone when its value was read into the model).
+// (Block_Finding::kNone when its value was read into the model).
 struct Tag_Block_Field {
     int32_t line;
-    int32_t finding;
+    Block_Finding finding;
 };
 
 // Room for findings: the line findings, in line order, take at most
@@ -222,7 +220,7 @@ struct Tag_Timing_Block_Report {
 // Lines end with "\n"; a "\r" before it is ignored, and so is a missing line
 // end after the last line. Blank lines, and lines whose first non-blank
 // character is ";" (comments), are skipped. Any other line without "=" is
-// kBlockFindingNotKeyValue and fills nothing. In a "key=value" line the key is
+// Block_Finding::kNotKeyValue and fills nothing. In a "key=value" line the key is
 // the text before the first "=", the value the text after it; both are taken
 // without surrounding blanks (spaces, tabs), and keys compare ignoring case
 // ("hp =negative" gives hp).
@@ -237,9 +235,6 @@ struct Tag_Timing_Block_Report {
 // A text of any length is read (a block of the data file holds at most 5119
 // characters); the report has room for the first findings and counts the rest.
 bool ParseTimingBlock(const char *text, Tag_Timing_Block_Report *report);
-
-// A short English name of a finding kind ("unknown key"); "" for another value.
-const char *DescribeBlockFinding(int32_t kind);
 
 // Room that any block FormatTimingBlock writes fits in, NUL included.
 const size_t kTimingBlockTextSize = 512;

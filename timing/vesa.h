@@ -43,19 +43,18 @@ struct Tag_Dmt_Mode {
 // The named refresh is the nearest whole Hz of the mode's rate, but for
 // 640x480 at 72.809 Hz (DMT 0x05), which the standard names 72.
 
-// The list in id order; *count receives the number of modes. The one
-// interlaced mode of the standard (DMT 0x0F, 1024x768 at 43 Hz interlaced) is
-// not in it: a timing block cannot describe interlace.
-const Tag_Dmt_Mode *GetDmtModes(int32_t *count);
+// The list holds the modes of ids 0x01 to 0x58 but one: the one interlaced
+// mode of the standard (DMT 0x0F, 1024x768 at 43 Hz interlaced), as a timing
+// block cannot describe interlace.
 
-// The mode of a DMT id, or null with kTimingErrorNotFound (the reason says
-// when the id is the interlaced one).
+// The mode of a DMT id, or null with Timing_Error_Code::kNotFound (the reason
+// says when the id is the interlaced one).
 const Tag_Dmt_Mode *FindDmtModeById(int64_t id, Tag_Timing_Error *error);
 
 // The mode of a size and named refresh. Where two modes share them, the one
 // without reduced blanking is taken; between two with reduced blanking
 // (4096x2160 at 60 Hz: 0x57 at 59.99997 Hz and 0x58 at 59.94 Hz), the one
-// whose rate is nearer the named refresh. Null with kTimingErrorNotFound when
+// whose rate is nearer the named refresh. Null with Timing_Error_Code::kNotFound when
 // the list has no such mode; the reason names the nearest modes
 // (FindNearestDmtModes, up to three).
 const Tag_Dmt_Mode *FindDmtMode(int64_t width, int64_t height, int64_t refresh,
@@ -78,7 +77,7 @@ void GetDmtModeTiming(const Tag_Dmt_Mode *mode, Tag_Video_Timing *timing);
 
 // Requests the formulas take: width and height kVesaMinSize .. kVesaMaxSize,
 // refresh 1 .. kVesaMaxRefresh Hz. Others are refused with
-// kTimingErrorRequest, and so is a result whose pixel clock CheckTimingClock
+// Timing_Error_Code::kRequest, and so is a result whose pixel clock CheckTimingClock
 // refuses (one that rounds to 0, or exceeds kTimingMaxClockHz). Any other
 // result is returned as the formula gives it, even where that is no usable
 // mode: GTF's blanking at small sizes and low rates is narrower than its
@@ -89,9 +88,11 @@ const int64_t kVesaMaxSize = 16384;
 const int64_t kVesaMaxRefresh = 1000;
 
 // The blanking of a CVT timing.
-const int32_t kCvtBlankingCrt = 0;       // CRT blanking
-const int32_t kCvtReducedBlankingV1 = 1; // reduced blanking, version 1
-const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
+enum class Cvt_Blanking : int32_t {
+    kCrt = 0,       // CRT blanking
+    kReducedV1 = 1, // reduced blanking, version 1
+    kReducedV2 = 2, // reduced blanking, version 2
+};
 
 // The CVT 1.2 timing of width x height at refresh Hz, progressive, without
 // margins. The active width is the width asked for, whatever it is. With CRT
@@ -102,12 +103,13 @@ const int32_t kCvtReducedBlankingV2 = 2; // reduced blanking, version 2
 // total of 1782. The vertical sync width follows the aspect ratio of the size
 // asked for, a ratio whose width for the height, rounded down, is the width
 // (1365 x 768 is 16:9): 4 lines for 4:3, 5 for 16:9, 6 for 16:10, 7 for 5:4
-// and 15:9, 10 for any other; the vertical back porch is at least 7 lines. CRT blanking: horizontal
-// sync negative, vertical positive; the pixel clock in steps of 0.25 MHz. Reduced blanking v1: 160
-// pixels of horizontal blanking, sync positive and negative, steps of 0.25 MHz. Reduced blanking
-// v2: 80 pixels of horizontal blanking, a vertical sync of 8 lines, steps of 1 kHz. The nominal
-// refresh is refresh.
-bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, int32_t blanking,
+// and 15:9, 10 for any other; the vertical back porch is at least 7 lines.
+// CRT blanking: horizontal sync negative, vertical positive; the pixel clock
+// in steps of 0.25 MHz. Reduced blanking v1: 160 pixels of horizontal
+// blanking, sync positive and negative, steps of 0.25 MHz. Reduced blanking
+// v2: 80 pixels of horizontal blanking, a vertical sync of 8 lines, steps of
+// 1 kHz. The nominal refresh is refresh.
+bool MakeCvtTiming(int64_t width, int64_t height, int64_t refresh, Cvt_Blanking blanking,
                    Tag_Video_Timing *timing, Tag_Timing_Error *error);
 
 // The parameters of a GTF curve, in the units EDID's range limits store a
@@ -138,7 +140,7 @@ bool MakeGtfTiming(int64_t width, int64_t height, int64_t refresh, Tag_Video_Tim
 // The same on the caller's curve (a monitor's secondary curve: C 40, M 3600,
 // K 128, J 35 gives 1920x1440 at 85 Hz 322.842 MHz, porches 96 and 296, sync
 // 200). Where MakeGtfTiming returns what the formula gives, this refuses,
-// with kTimingErrorRequest, a result CheckTimingShape refuses (a curve of
+// with Timing_Error_Code::kRequest, a result CheckTimingShape refuses (a curve of
 // little blanking leaves a negative porch at low line rates), a curve whose
 // duty cycle reaches 100 % at the request's line rate, and a curve parameter
 // outside its range; the reason names the curve, the request and the fault.

@@ -10,16 +10,66 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "common/ascii.h"
 #include "install/crt_timing.h"
 #include "timing/timing.h"
 
-const Tag_Lint_Rule_Info kLintRules[kLintRuleCount] = {
-    {"slot-shift", true},       {"missing-key", true},      {"duplicate-key", true},
-    {"unknown-key", false},     {"bad-number", true},       {"bad-polarity", false},
-    {"id-mismatch", true},      {"refresh-mismatch", true}, {"zero-field", true},
-    {"out-of-range", true},     {"unused-block", false},    {"no-generic", false},
-    {"defmode-missing", false},
+constexpr Tag_Lint_Rule_Info kLintRules[kLintRuleCount] = {
+    {kRuleSlotShift, "slot-shift", true,
+     "the installer's positional reading differs from the reading by key: the first slot read "
+     "from another line (say, a comment holding \"=\"), or a polarity word the installer reads "
+     "otherwise (`hp = positive`: it takes the eight characters right after the \"=\")"},
+    {kRuleMissingKey, "missing-key", true, "one of the fourteen keys has no line"},
+    {kRuleDuplicateKey, "duplicate-key", true,
+     "a key given again (the reading by key keeps the first)"},
+    {kRuleUnknownKey, "unknown-key", false, "a `key=value` line of another key"},
+    {kRuleNotKeyValue, "not-key-value", false,
+     "a line that is neither a `key=value` line nor a comment"},
+    {kRuleBadNumber, "bad-number", true,
+     "a value that is not a decimal number (`hdr` in MHz, optional `mHz`; `vlr` in whole Hz, "
+     "optional `Hz`; the others whole numbers)"},
+    {kRuleBadPolarity, "bad-polarity", false,
+     "a word other than positive or negative, which the installer takes as negative"},
+    {kRuleTooManyFindings, "too-many-findings", true,
+     "a block with more faulty lines than lint can show; those not shown may hold errors"},
+    {kRuleIdMismatch, "id-mismatch", true,
+     "`had`, `vad` or `vlr` differ from the width, height or refresh of the block's id"},
+    {kRuleRefreshMismatch, "refresh-mismatch", true,
+     "the refresh the clock and the totals give differs from `vlr` by 1 Hz or more"},
+    {kRuleZeroField, "zero-field", true,
+     "a zero sync width, a zero or negative total, a negative porch"},
+    {kRuleOutOfRange, "out-of-range", true,
+     "with `--range` or `--edid`: horizontal frequency, refresh or clock outside the monitor's "
+     "range"},
+    {kRuleUnusedBlock, "unused-block", false, "no monitor lists the block"},
+    {kRuleDuplicateMode, "duplicate-mode", true,
+     "a monitor lists a resolution twice (the installer and the tools use only the first)"},
+    {kRuleDroppedLine, "dropped-line", false,
+     "the file's last line, in a block, has no line end: the installer drops it"},
+    {kRuleNoGeneric, "no-generic", false,
+     "no monitor \"Generic\": the installer stores no \"CrtTiming\""},
+    {kRuleDefmodeMissing, "defmode-missing", false,
+     "\"Generic\" offers no block of the DefMode size"},
 };
+
+namespace {
+
+// The table lists every rule once, in the order of their values.
+constexpr bool RulesInOrder() {
+    for (int32_t i = 0; i < kLintRuleCount; ++i)
+        if (kLintRules[i].rule != i || kLintRules[i].name == nullptr ||
+            kLintRules[i].finds == nullptr)
+            return false;
+    return true;
+}
+static_assert(RulesInOrder(), "one row per rule, in the order of their values");
+
+} // namespace
+
+const Tag_Lint_Rule_Info &GetLintRule(Lint_Rule rule) {
+    static const Tag_Lint_Rule_Info kNoRule = {kLintRuleCount, "?", true, ""};
+    return rule >= 0 && rule < kLintRuleCount ? kLintRules[rule] : kNoRule;
+}
 
 namespace {
 
@@ -41,6 +91,14 @@ const char *const kFieldMeaning[kTimingFieldCount] = {
     "the vertical sync polarity",
 };
 
+// What a field holds, and its key; "" for a value that is no field.
+const char *FieldMeaning(int32_t field) {
+    return field >= 0 && field < kTimingFieldCount ? kFieldMeaning[field] : "";
+}
+const char *FieldKey(int32_t field) {
+    return field >= 0 && field < kTimingFieldCount ? timing_field_keys[field] : "";
+}
+
 // The longest part of a line a sentence quotes.
 const size_t kQuoteMax = 60;
 
@@ -50,16 +108,32 @@ struct Tag_Block_Check {
     void *context;
 };
 
+void EmitWith(Lint_Sink sink, void *context, int32_t line, Lint_Rule rule, const char *format,
+              va_list args) {
+    Tag_Lint_Finding finding;
+    finding.line = line;
+    finding.rule = rule;
+    vsnprintf(finding.text, sizeof finding.text, format, args);
+    sink(context, &finding);
+}
+
+// A finding at a line of the block (0: its header).
 void Emit(const Tag_Block_Check *check, int32_t block_line, Lint_Rule rule, const char *format,
           ...) {
-    Tag_Lint_Finding finding;
-    finding.line = check->block->header_line + block_line;
-    finding.rule = rule;
     va_list args;
     va_start(args, format);
-    vsnprintf(finding.text, sizeof finding.text, format, args);
+    EmitWith(check->sink, check->context, check->block->header_line + block_line, rule, format,
+             args);
     va_end(args);
-    check->sink(check->context, &finding);
+}
+
+// A finding of the file as a whole, at a line of the file (0: none).
+void EmitForFile(Lint_Sink sink, void *context, int32_t line, Lint_Rule rule, const char *format,
+                 ...) {
+    va_list args;
+    va_start(args, format);
+    EmitWith(sink, context, line, rule, format, args);
+    va_end(args);
 }
 
 // The block line at offset, in a quotable form: at most kQuoteMax characters,
@@ -91,34 +165,34 @@ void ReportKeyedFindings(const Tag_Block_Check *check, const Tag_Timing_Block_Re
         const Tag_Block_Finding &f = report->findings[i];
         char quote[kQuoteMax + 4];
         QuoteLine(text, f.offset, quote);
-        const char *key = f.field >= 0 ? timing_field_keys[f.field] : "";
+        const char *key = FieldKey(f.field);
         switch (f.kind) {
-        case kBlockFindingMissingKey:
+        case Block_Finding::kMissingKey:
             Emit(check, 0, kRuleMissingKey, "no %s line: %s is missing", key,
-                 kFieldMeaning[f.field]);
+                 FieldMeaning(f.field));
             break;
-        case kBlockFindingDuplicateKey:
+        case Block_Finding::kDuplicateKey:
             Emit(check, f.line, kRuleDuplicateKey, "%s given again (first on line %d): \"%s\"", key,
                  check->block->header_line + report->fields[f.field].line, quote);
             break;
-        case kBlockFindingUnknownKey:
+        case Block_Finding::kUnknownKey:
             Emit(check, f.line, kRuleUnknownKey, "unknown key: \"%s\"", quote);
             break;
-        case kBlockFindingNotKeyValue:
-            Emit(check, f.line, kRuleUnknownKey,
+        case Block_Finding::kNotKeyValue:
+            Emit(check, f.line, kRuleNotKeyValue,
                  "neither a \"key=value\" line nor a comment: \"%s\"", quote);
             break;
-        case kBlockFindingBadNumber:
+        case Block_Finding::kBadNumber:
             Emit(check, f.line, kRuleBadNumber, "\"%s\": %s", quote,
                  f.field == kFieldHdr   ? "not a decimal number of MHz (e.g. 25.175mHz)"
                  : f.field == kFieldVlr ? "not a whole number of Hz (e.g. 60Hz)"
                                         : "not a whole number");
             break;
-        case kBlockFindingOutOfRange:
+        case Block_Finding::kOutOfRange:
             Emit(check, f.line, kRuleBadNumber, "\"%s\": a number too large to be %s", quote,
-                 kFieldMeaning[f.field]);
+                 FieldMeaning(f.field));
             break;
-        case kBlockFindingBadPolarity:
+        case Block_Finding::kBadPolarity:
             Emit(check, f.line, kRuleBadPolarity,
                  "\"%s\": neither positive nor negative; the installer takes it as negative",
                  quote);
@@ -128,7 +202,8 @@ void ReportKeyedFindings(const Tag_Block_Check *check, const Tag_Timing_Block_Re
         }
     }
     if (report->dropped_findings > 0)
-        Emit(check, 0, kRuleUnknownKey, "%d more lines of this block are not shown",
+        Emit(check, 0, kRuleTooManyFindings,
+             "%d more faulty lines of this block are not shown; they may hold errors",
              report->dropped_findings);
 }
 
@@ -168,12 +243,12 @@ void CheckSlots(const Tag_Block_Check *check, const Tag_Timing_Block_Report *rep
         Emit(check, slot_line[first], kRuleSlotShift,
              "the installer reads slot %d (%s) from this line, \"%s\"; %d of the 14 slots are "
              "read from other lines than their keys'",
-             first, timing_field_keys[first], quote, shifted);
+             first, FieldKey(first), quote, shifted);
         return;
     }
     for (int field : {kFieldHp, kFieldVp}) {
         const Tag_Block_Field &keyed = report->fields[field];
-        if (keyed.finding != kBlockFindingNone)
+        if (keyed.finding != Block_Finding::kNone)
             continue;
         bool positive =
             field == kFieldHp ? report->timing.h_sync_positive : report->timing.v_sync_positive;
@@ -200,51 +275,56 @@ int64_t IdNumber(const char *text, size_t length) {
     return value;
 }
 
-// The rules on the numbers, each where the fields it needs were read.
-void CheckNumbers(const Tag_Block_Check *check, const Tag_Timing_Block_Report *report,
-                  const Tag_Lint_Range *range) {
+// Whether every field wanted was given and read.
+bool Read(const Tag_Timing_Block_Report *report, std::initializer_list<int> wanted) {
+    for (int field : wanted)
+        if (report->fields[field].line == 0 ||
+            report->fields[field].finding != Block_Finding::kNone)
+            return false;
+    return true;
+}
+
+// Zero syncs, negative porches and totals not above 0; whether there are
+// none.
+bool CheckShape(const Tag_Block_Check *check, const Tag_Timing_Block_Report *report) {
     const Tag_Video_Timing &t = report->timing;
     const Tag_Block_Field *fields = report->fields;
-    auto read = [fields](std::initializer_list<int> wanted) {
-        for (int field : wanted)
-            if (fields[field].line == 0 || fields[field].finding != kBlockFindingNone)
-                return false;
-        return true;
-    };
     struct Count {
         int field;
         int64_t value;
     };
     bool shape_ok = true;
     for (Count sync : {Count{kFieldHsp, t.h_sync}, Count{kFieldVsp, t.v_sync}}) {
-        if (read({sync.field}) && sync.value == 0) {
+        if (Read(report, {sync.field}) && sync.value == 0) {
             Emit(check, fields[sync.field].line, kRuleZeroField, "%s=0: %s is zero",
-                 timing_field_keys[sync.field], kFieldMeaning[sync.field]);
+                 FieldKey(sync.field), FieldMeaning(sync.field));
             shape_ok = false;
         }
     }
     for (Count porch : {Count{kFieldHfp, t.h_front_porch}, Count{kFieldHbp, t.h_back_porch},
                         Count{kFieldVfp, t.v_front_porch}, Count{kFieldVbp, t.v_back_porch}}) {
-        if (read({porch.field}) && porch.value < 0) {
+        if (Read(report, {porch.field}) && porch.value < 0) {
             Emit(check, fields[porch.field].line, kRuleZeroField, "%s=%lld: a negative porch",
-                 timing_field_keys[porch.field], static_cast<long long>(porch.value));
+                 FieldKey(porch.field), static_cast<long long>(porch.value));
             shape_ok = false;
         }
     }
-    bool horizontal = read({kFieldHad, kFieldHfp, kFieldHsp, kFieldHbp});
-    bool vertical = read({kFieldVad, kFieldVfp, kFieldVsp, kFieldVbp});
-    if (horizontal && GetTimingHTotal(&t) <= 0) {
+    if (Read(report, {kFieldHad, kFieldHfp, kFieldHsp, kFieldHbp}) && GetTimingHTotal(&t) <= 0) {
         Emit(check, 0, kRuleZeroField, "a horizontal total of %lld",
              static_cast<long long>(GetTimingHTotal(&t)));
         shape_ok = false;
     }
-    if (vertical && GetTimingVTotal(&t) <= 0) {
+    if (Read(report, {kFieldVad, kFieldVfp, kFieldVsp, kFieldVbp}) && GetTimingVTotal(&t) <= 0) {
         Emit(check, 0, kRuleZeroField, "a vertical total of %lld",
              static_cast<long long>(GetTimingVTotal(&t)));
         shape_ok = false;
     }
+    return shape_ok;
+}
 
-    // The id "WxH" and its refresh text.
+// had, vad and vlr against the block's id "WxH" and its refresh text.
+void CheckId(const Tag_Block_Check *check, const Tag_Timing_Block_Report *report) {
+    const Tag_Video_Timing &t = report->timing;
     const char *id = check->block->res_id_string;
     size_t width_length = strcspn(id, "x");
     int64_t width = IdNumber(id, width_length);
@@ -261,33 +341,41 @@ void CheckNumbers(const Tag_Block_Check *check, const Tag_Timing_Block_Report *r
     for (IdCheck c : {IdCheck{kFieldHad, t.h_active, width, "width"},
                       IdCheck{kFieldVad, t.v_active, height, "height"},
                       IdCheck{kFieldVlr, t.nominal_refresh, refresh, "refresh"}}) {
-        if (read({c.field}) && c.wanted >= 0 && c.value != c.wanted)
-            Emit(check, fields[c.field].line, kRuleIdMismatch,
-                 "%s=%lld, but the block's id says %s %lld", timing_field_keys[c.field],
+        if (Read(report, {c.field}) && c.wanted >= 0 && c.value != c.wanted)
+            Emit(check, report->fields[c.field].line, kRuleIdMismatch,
+                 "%s=%lld, but the block's id says %s %lld", FieldKey(c.field),
                  static_cast<long long>(c.value), c.what, static_cast<long long>(c.wanted));
     }
+}
 
-    bool clock = read({kFieldHdr}) && t.clock_hz > 0;
+// The clock, the frequencies and vlr against each other and the range, where
+// the block has a shape to compute them from.
+void CheckRates(const Tag_Block_Check *check, const Tag_Timing_Block_Report *report,
+                const Tag_Lint_Range *range, bool shape_ok) {
+    const Tag_Video_Timing &t = report->timing;
+    const Tag_Block_Field *fields = report->fields;
+    bool clock = Read(report, {kFieldHdr}) && t.clock_hz > 0;
     if (range != nullptr && clock && static_cast<double>(t.clock_hz) > range->clock_max)
         Emit(check, fields[kFieldHdr].line, kRuleOutOfRange,
              "pixel clock %.3f MHz is above the monitor's %g MHz",
              static_cast<double>(t.clock_hz) / 1e6, range->clock_max / 1e6);
-    if (!shape_ok || !clock || !horizontal)
+    if (!shape_ok || !clock || !Read(report, {kFieldHad, kFieldHfp, kFieldHsp, kFieldHbp}))
         return;
     double h_freq = GetTimingHFreq(&t);
     if (range != nullptr && (h_freq < range->h_min || h_freq > range->h_max))
         Emit(check, fields[kFieldHdr].line, kRuleOutOfRange,
              "horizontal frequency %.3f kHz is outside the monitor's %g-%g kHz", h_freq / 1e3,
              range->h_min / 1e3, range->h_max / 1e3);
-    if (!vertical)
+    if (!Read(report, {kFieldVad, kFieldVfp, kFieldVsp, kFieldVbp}))
         return;
     double computed = GetTimingRefresh(&t);
-    if (read({kFieldVlr}) && fabs(computed - static_cast<double>(t.nominal_refresh)) >= 1.0)
+    bool vlr = Read(report, {kFieldVlr});
+    if (vlr && fabs(computed - static_cast<double>(t.nominal_refresh)) >= 1.0)
         Emit(check, fields[kFieldVlr].line, kRuleRefreshMismatch,
              "the clock and the totals give %.2f Hz, but vlr says %lld Hz", computed,
              static_cast<long long>(t.nominal_refresh));
     if (range != nullptr && (computed < range->v_min || computed > range->v_max))
-        Emit(check, read({kFieldVlr}) ? fields[kFieldVlr].line : 0, kRuleOutOfRange,
+        Emit(check, vlr ? fields[kFieldVlr].line : 0, kRuleOutOfRange,
              "refresh %.2f Hz is outside the monitor's %g-%g Hz", computed, range->v_min,
              range->v_max);
 }
@@ -301,70 +389,140 @@ void LintTimingBlock(const Tag_Lint_Block *block, const Tag_Lint_Range *range, L
     ParseTimingBlock(block->text, &report);
     ReportKeyedFindings(&check, &report);
     CheckSlots(&check, &report);
-    CheckNumbers(&check, &report, range);
+    bool shape_ok = CheckShape(&check, &report);
+    CheckId(&check, &report);
+    CheckRates(&check, &report, range, shape_ok);
 }
 
-// Two "WxH" texts equal, ignoring the case of ASCII letters.
-static bool SameSize(const char *a, const char *b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
+namespace {
 
-bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context) {
-    // Which blocks the monitors use, by position.
+// Which blocks the monitors use, by position: a table of the blocks' count
+// (at least 1 byte), or null when memory runs out.
+unsigned char *MarkUsedBlocks(void) {
     size_t blocks = 0;
     for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next)
-        blocks =
-            static_cast<size_t>(t->index) + 1 > blocks ? static_cast<size_t>(t->index) + 1 : blocks;
-    unsigned char *used = static_cast<unsigned char *>(malloc(blocks > 0 ? blocks : 1));
+        blocks = std::max(blocks, static_cast<size_t>(t->index) + 1);
+    unsigned char *used = static_cast<unsigned char *>(calloc(blocks > 0 ? blocks : 1, 1));
     if (used == nullptr)
-        return false;
-    memset(used, 0, blocks);
+        return nullptr;
     for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next)
         for (const Tag_Resolution_Entry *r = m->res_list; r != nullptr; r = r->next)
             if (r->timing_info != nullptr && r->timing_info->index >= 0)
                 used[r->timing_info->index] = 1;
+    return used;
+}
 
+// Every block's rules, and whether a monitor lists it.
+void LintBlocks(const Tag_Lint_Range *range, const unsigned char *used, Lint_Sink sink,
+                void *context) {
     for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next) {
         int32_t first = 0;
         int32_t last = 0;
         GetResDatTimingLines(t, &first, &last);
         Tag_Lint_Block block{t->info_block, t->res_id_string, t->refresh_string, first};
         LintTimingBlock(&block, range, sink, context);
-        if (t->index < 0 || !used[t->index]) {
-            Tag_Block_Check check{&block, sink, context};
-            Emit(&check, 0, kRuleUnusedBlock, "no monitor lists block T%d:%sx%s",
-                 static_cast<int>(t->index), t->res_id_string, t->refresh_string);
-        }
+        if (t->index >= 0 && used[t->index])
+            continue;
+        char id[kResDatLineSize];
+        ComposeTimingId(id, sizeof id, t);
+        EmitForFile(sink, context, first, kRuleUnusedBlock, "no monitor lists block %s", id);
     }
-    free(used);
+}
 
+// A table of one monitor's resolutions by their text (ignoring case): slots
+// of entries, a power of two of them, at least twice the longest list.
+struct Tag_Resolution_Table {
+    const Tag_Resolution_Entry **slots;
+    size_t mask;
+};
+
+// A resolution a monitor lists again, at the line of the repeat, naming the
+// block of the first.
+void LintMonitorResolutions(const Tag_Monitor_Entry *monitor, Tag_Resolution_Table table,
+                            Lint_Sink sink, void *context) {
+    memset(table.slots, 0, (table.mask + 1) * sizeof *table.slots);
+    for (const Tag_Resolution_Entry *r = monitor->res_list; r != nullptr; r = r->next) {
+        size_t i = AsciiHashIgnoringCase(r->res_id_string) & table.mask;
+        while (table.slots[i] != nullptr &&
+               !AsciiEqualIgnoringCase(table.slots[i]->res_id_string, r->res_id_string))
+            i = (i + 1) & table.mask;
+        const Tag_Resolution_Entry *first = table.slots[i];
+        if (first == nullptr) {
+            table.slots[i] = r;
+            continue;
+        }
+        char id[kResDatLineSize] = "";
+        if (first->timing_info != nullptr)
+            ComposeTimingId(id, sizeof id, first->timing_info);
+        int32_t line = 0;
+        GetResDatResolutionLine(r, &line);
+        EmitForFile(sink, context, line, kRuleDuplicateMode,
+                    "monitor %s lists %s again: the installer and the tools use only the first, "
+                    "block %s",
+                    monitor->monitor_id_string, r->res_id_string, id);
+    }
+}
+
+// Every monitor's list of resolutions; false when memory runs out.
+bool LintMonitors(Lint_Sink sink, void *context) {
+    size_t longest = 1;
+    for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next) {
+        size_t count = 0;
+        for (const Tag_Resolution_Entry *r = m->res_list; r != nullptr; r = r->next)
+            ++count;
+        longest = std::max(longest, count);
+    }
+    size_t slots = 2;
+    while (slots < 2 * longest)
+        slots *= 2;
+    Tag_Resolution_Table table{
+        static_cast<const Tag_Resolution_Entry **>(malloc(slots * sizeof(Tag_Resolution_Entry *))),
+        slots - 1};
+    if (table.slots == nullptr)
+        return false;
+    for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next)
+        LintMonitorResolutions(m, table, sink, context);
+    free(table.slots);
+    return true;
+}
+
+// The rules of the installer's monitor "Generic" and of the file's end.
+void LintFile(Lint_Sink sink, void *context) {
+    if (int32_t dropped = GetResDatDroppedLine())
+        EmitForFile(sink, context, dropped, kRuleDroppedLine,
+                    "the file's last line has no line end: the installer drops it");
     const Tag_Monitor_Entry *generic = FindMonitorEntry("Generic", GetMonitorEntryHead());
-    Tag_Lint_Block whole{"", "", "", 0};
-    Tag_Block_Check file{&whole, sink, context};
     if (generic == nullptr) {
-        Emit(&file, 0, kRuleNoGeneric,
-             "no monitor \"Generic\": the installer stores no \"CrtTiming\"");
-        return true;
+        EmitForFile(sink, context, 0, kRuleNoGeneric,
+                    "no monitor \"Generic\": the installer stores no \"CrtTiming\"");
+        return;
     }
     const char *mode = GetDefaultRes();
     if (mode == nullptr)
-        return true;
+        return;
     for (const Tag_Resolution_Entry *r = generic->res_list; r != nullptr; r = r->next)
-        if (r->timing_info != nullptr && SameSize(r->timing_info->res_id_string, mode))
-            return true;
+        if (r->timing_info != nullptr &&
+            AsciiEqualIgnoringCase(r->timing_info->res_id_string, mode))
+            return;
     int32_t first = 0;
     int32_t last = 0;
     GetResDatMonitorLines(generic, &first, &last);
-    whole.header_line = first;
-    Emit(&file, 0, kRuleDefmodeMissing, "monitor %s offers no block of the DefMode size %s",
-         generic->monitor_id_string, mode);
+    EmitForFile(sink, context, first, kRuleDefmodeMissing,
+                "monitor %s offers no block of the DefMode size %s", generic->monitor_id_string,
+                mode);
+}
+
+} // namespace
+
+bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context) {
+    unsigned char *used = MarkUsedBlocks();
+    if (used == nullptr)
+        return false;
+    LintBlocks(range, used, sink, context);
+    free(used);
+    if (!LintMonitors(sink, context))
+        return false;
+    LintFile(sink, context);
     return true;
 }
 
@@ -380,18 +538,28 @@ static bool ReadDecimal(const char **p, double *value) {
     return true;
 }
 
-bool ParseLintRange(const char *text, Tag_Lint_Range *range) {
+bool ParseLintRange(const char *text, Tag_Lint_Range *range, const char **fault) {
+    const char *why = nullptr;
     double v[5];
     const char *p = text;
     const char separators[] = "-,-,";
-    for (int i = 0; i < 5; ++i) {
-        if (!ReadDecimal(&p, &v[i]))
-            return false;
-        if (i < 4 && *p++ != separators[i])
-            return false;
+    for (int i = 0; i < 5 && why == nullptr; ++i) {
+        if (!ReadDecimal(&p, &v[i]) || (i < 4 && *p++ != separators[i]))
+            why = "not of the form HMIN-HMAX,VMIN-VMAX,CLOCKMAX";
     }
-    if (*p != '\0' || v[0] > v[1] || v[2] > v[3] || v[4] <= 0)
+    if (why == nullptr && *p != '\0')
+        why = "not of the form HMIN-HMAX,VMIN-VMAX,CLOCKMAX";
+    else if (why == nullptr && v[0] > v[1])
+        why = "horizontal minimum above maximum";
+    else if (why == nullptr && v[2] > v[3])
+        why = "vertical minimum above maximum";
+    else if (why == nullptr && v[4] <= 0)
+        why = "a clock maximum that is not above 0";
+    if (why != nullptr) {
+        if (fault != nullptr)
+            *fault = why;
         return false;
+    }
     *range = Tag_Lint_Range{v[0] * 1e3, v[1] * 1e3, v[2], v[3], v[4] * 1e6};
     return true;
 }

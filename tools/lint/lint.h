@@ -5,8 +5,8 @@
 // each other, against the block's id and against a monitor's range.
 //
 // Findings go to a callback, one at a time, in the order the checks meet them;
-// the caller sorts them by line. Nothing here allocates but LintDatabase's one
-// table of the blocks the monitors use.
+// the caller sorts them by line. Nothing here allocates but LintDatabase's
+// tables of the blocks the monitors use and of one monitor's resolutions.
 #ifndef ORVEX_TOOLS_LINT_H
 #define ORVEX_TOOLS_LINT_H
 
@@ -15,29 +15,42 @@
 
 #include "resdat/resdat.h"
 
-// The rules, with their stable names (kLintRules).
+// The rules; kLintRules says what each is.
 enum Lint_Rule {
-    kRuleSlotShift,       // error: the positional reading differs from the keyed one
-    kRuleMissingKey,      // error
-    kRuleDuplicateKey,    // error
-    kRuleUnknownKey,      // warning
-    kRuleBadNumber,       // error
-    kRuleBadPolarity,     // warning
-    kRuleIdMismatch,      // error: had/vad/vlr against the block's id
-    kRuleRefreshMismatch, // error: clock and totals against vlr
-    kRuleZeroField,       // error: zero sync, zero total, negative porch
-    kRuleOutOfRange,      // error: outside the monitor's range (when one is given)
-    kRuleUnusedBlock,     // warning: no monitor lists the block
-    kRuleNoGeneric,       // warning: no monitor "Generic"
-    kRuleDefmodeMissing,  // warning: "Generic" offers no block of the DefMode size
+    kRuleSlotShift,
+    kRuleMissingKey,
+    kRuleDuplicateKey,
+    kRuleUnknownKey,
+    kRuleNotKeyValue,
+    kRuleBadNumber,
+    kRuleBadPolarity,
+    kRuleTooManyFindings,
+    kRuleIdMismatch,
+    kRuleRefreshMismatch,
+    kRuleZeroField,
+    kRuleOutOfRange,
+    kRuleUnusedBlock,
+    kRuleDuplicateMode,
+    kRuleDroppedLine,
+    kRuleNoGeneric,
+    kRuleDefmodeMissing,
     kLintRuleCount
 };
 
+// One rule: its stable name, its kind and what it finds, in the words of the
+// README's table of rules and of "orvexres lint --help", which are made
+// from this table.
 struct Tag_Lint_Rule_Info {
-    const char *name; // "slot-shift"
-    bool error;       // an error, else a warning
+    Lint_Rule rule;
+    const char *name;  // "slot-shift"
+    bool error;        // an error, else a warning
+    const char *finds; // one sentence, Markdown (`code` for keys and options)
 };
+// Every rule, in the order of Lint_Rule.
 extern const Tag_Lint_Rule_Info kLintRules[kLintRuleCount];
+
+// The row of a rule; a row named "?" for a value that is no rule.
+const Tag_Lint_Rule_Info &GetLintRule(Lint_Rule rule);
 
 // A monitor's range: horizontal frequency and refresh in Hz, clock in Hz.
 struct Tag_Lint_Range {
@@ -72,12 +85,13 @@ void LintTimingBlock(const Tag_Lint_Block *block, const Tag_Lint_Range *range, L
                      void *context);
 
 // Check every timing block of the loaded database and the database's own
-// rules. False (nothing reported) when memory for the table of used blocks
-// cannot be had.
+// rules. False (nothing reported) when memory for its tables cannot be had.
 bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context);
 
 // Read "HMIN-HMAX,VMIN-VMAX,CLOCKMAX" in kHz, Hz and MHz ("30-70,50-120,110").
-// False when the text is not of that form or a minimum exceeds its maximum.
-bool ParseLintRange(const char *text, Tag_Lint_Range *range);
+// False when the text is not of that form, a minimum is above its maximum or
+// the clock is not above 0; *fault (when fault is not null) then receives
+// what is wrong, e.g. "horizontal minimum above maximum".
+bool ParseLintRange(const char *text, Tag_Lint_Range *range, const char **fault);
 
 #endif

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string_view>
 #include <vector>
 
 #include "timing/edid.h"
@@ -32,7 +33,7 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
                        bytes.size(), &count, &error) ||
         !DecodeEdid(bytes.data(), count, HasOption(call, "--force"), edid, &error)) {
         Report(path, 0, RES_DAT_ERR_CONTENT, std::string("not a usable EDID: ") + error.reason,
-               error.code == kTimingErrorChecksum
+               error.code == Timing_Error_Code::kChecksum
                    ? "--force decodes it despite the checksum"
                    : "give the monitor's EDID as 128-byte blocks, binary or a hex dump");
         return false;
@@ -40,7 +41,8 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
     return true;
 }
 
-// The monitor's name: --name, else the EDID's.
+// The monitor's name: --name when given (the user's choice overrides), else
+// the EDID's.
 std::string MonitorName(const Tag_Invocation &call, const Tag_Edid &edid) {
     const std::string *name = FindOption(call, "--name");
     return name != nullptr ? *name : std::string(edid.name);
@@ -58,9 +60,58 @@ std::string RangeText(const Tag_Edid &edid) {
     return text;
 }
 
-std::string BlockIdOf(int32_t number, const Tag_Video_Timing &t) {
-    return "T" + std::to_string(number) + ":" + std::to_string(t.h_active) + "x" +
-           std::to_string(t.v_active) + "x" + std::to_string(t.nominal_refresh);
+// The modes left out for the resolution of a mode kept (DecodeEdid keeps one
+// mode of each size and whole refresh: a monitor lists a resolution once),
+// each with the index of the mode kept; those beyond the skip list are only
+// counted.
+std::vector<const Tag_Edid_Skip *> LeftOut(const Tag_Edid &edid) {
+    std::vector<const Tag_Edid_Skip *> left_out;
+    for (int32_t i = 0; i < edid.skip_count; ++i)
+        if (edid.skips[i].kind == Edid_Skip::kSameId && edid.skips[i].kept >= 0 &&
+            edid.skips[i].kept < edid.mode_count)
+            left_out.push_back(&edid.skips[i]);
+    return left_out;
+}
+
+std::string Describe(const Tag_Edid_Mode &mode) {
+    char description[kEdidDescriptionSize];
+    DescribeEdidMode(&mode, description, sizeof description);
+    return description;
+}
+
+// Composed lines printed as they are, each line's control characters as \xNN.
+void PrintLines(const char *text) {
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        printf("%s\n", Printable(rest.substr(0, end)).c_str());
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+}
+
+// The block id of the n-th mode printed.
+std::string PrintedId(size_t n, const Tag_Video_Timing &t) {
+    char id[kResDatLineSize];
+    ComposeBlockId(id, sizeof id, static_cast<int64_t>(n), t.h_active, t.v_active,
+                   t.nominal_refresh);
+    return id;
+}
+
+// The heading comments: the EDID, the modes skipped and those left out.
+void PrintEdidHeading(const Tag_Edid &edid) {
+    printf("; EDID %d.%d of %s, %d block%s%s%s\n", edid.version, edid.revision,
+           Printable(edid.name).c_str(), edid.block_count, edid.block_count == 1 ? "" : "s",
+           edid.range.present ? "; " : "", RangeText(edid).c_str());
+    for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
+        if (edid.skipped[kind] > 0)
+            printf("; skipped: %d %s\n", edid.skipped[kind],
+                   DescribeEdidSkip(static_cast<Edid_Skip>(kind)));
+    for (const Tag_Edid_Skip *left : LeftOut(edid)) {
+        const Tag_Video_Timing &kept = edid.modes[left->kept].timing;
+        printf("; left out: %s: the monitor lists %s as %s\n", Describe(left->mode).c_str(),
+               ResolutionOf(kept).c_str(),
+               PrintedId(static_cast<size_t>(left->kept), kept).c_str());
+    }
 }
 
 } // namespace
@@ -70,26 +121,33 @@ int RunEdid(const Tag_Invocation &call) {
     if (!LoadEdid(call, call.args[0], &edid))
         return kExitRefused;
     std::string name = MonitorName(call, edid);
-    std::string value;
-    if (!NameValue(name, &value))
-        return UsageError(call.command,
-                          "--name: \"" + Printable(name) + "\" cannot stand in a data file");
-    printf("; EDID %d.%d of %s, %d block%s%s%s\n", edid.version, edid.revision,
-           Printable(edid.name).c_str(), edid.block_count, edid.block_count == 1 ? "" : "s",
-           edid.range.present ? "; " : "", RangeText(edid).c_str());
-    for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
-        if (edid.skipped[kind] > 0)
-            printf("; skipped: %d %s\n", edid.skipped[kind], DescribeEdidSkip(kind));
-    printf("[M0]\nname=%s\n", Printable(value).c_str());
-    for (int32_t i = 0; i < edid.mode_count; ++i)
-        printf("timing%d = %s\n", i, BlockIdOf(i, edid.modes[i].timing).c_str());
-    for (int32_t i = 0; i < edid.mode_count; ++i) {
-        char description[kEdidDescriptionSize];
+    char lines[2 * kResDatLineSize];
+    if (!ComposeMonitorBlock(lines, sizeof lines, 0, name.c_str())) {
+        if (HasOption(call, "--name"))
+            return UsageError(call.command,
+                              "--name: \"" + Printable(name) + "\" cannot stand in a data file");
+        Report(call.args[0], 0, RES_DAT_ERR_CONTENT,
+               "the EDID's name \"" + name + "\" cannot stand in a data file",
+               "give the monitor a name with --name");
+        return kExitRefused;
+    }
+    PrintEdidHeading(edid);
+    PrintLines(lines);
+    const size_t count = static_cast<size_t>(edid.mode_count);
+    for (size_t n = 0; n < count; ++n) {
+        ComposeResolutionLine(lines, sizeof lines, static_cast<int64_t>(n),
+                              PrintedId(n, edid.modes[n].timing).c_str());
+        PrintLines(lines);
+    }
+    for (size_t n = 0; n < count; ++n) {
+        const Tag_Edid_Mode &mode = edid.modes[n];
         char block[kTimingBlockTextSize];
-        DescribeEdidMode(&edid.modes[i], description, sizeof description);
-        if (!FormatTimingBlock(&edid.modes[i].timing, block, sizeof block))
+        if (!FormatTimingBlock(&mode.timing, block, sizeof block))
             block[0] = '\0';
-        printf("\n; %s\n[%s]\n%s", description, BlockIdOf(i, edid.modes[i].timing).c_str(), block);
+        ComposeTimingHeader(lines, sizeof lines, PrintedId(n, mode.timing).c_str());
+        printf("\n; %s\n", Describe(mode).c_str());
+        PrintLines(lines);
+        fputs(block, stdout);
     }
     return kExitOk;
 }
@@ -106,20 +164,26 @@ int RunImportEdid(const Tag_Invocation &call) {
     std::vector<Tag_Video_Timing> modes;
     for (int32_t i = 0; i < edid.mode_count; ++i)
         modes.push_back(edid.modes[i].timing);
-    return AddModesToFile(call.args[0], MonitorName(call, edid), true, modes);
+    std::string name = MonitorName(call, edid);
+    std::vector<std::string> ids;
+    int status = AddModesToFile(call.args[0], name, true, modes, &ids);
+    if (status != kExitOk)
+        return status;
+    for (const Tag_Edid_Skip *left : LeftOut(edid))
+        fprintf(stderr, "%s: note: %s left out: monitor %s lists %s as block %s\n",
+                Printable(call.args[1]).c_str(), Printable(Describe(left->mode)).c_str(),
+                Printable(name).c_str(), ResolutionOf(modes[left->kept]).c_str(),
+                ids[left->kept].c_str());
+    return kExitOk;
 }
 
-bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range,
-                   int *status) {
+bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range) {
     Tag_Edid edid;
-    if (!LoadEdid(call, path, &edid)) {
-        *status = kExitUsage;
+    if (!LoadEdid(call, path, &edid))
         return false;
-    }
     if (!edid.range.present) {
         Report(path, 0, RES_DAT_ERR_CONTENT, "the EDID has no Display Range Limits",
                "give the range with --range instead");
-        *status = kExitUsage;
         return false;
     }
     *range =

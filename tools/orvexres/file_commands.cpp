@@ -54,7 +54,7 @@ int RunList(const Tag_Invocation &call) {
 // Slots read as signed numbers are shown signed; the dot rate (read as hex)
 // and the polarity words are shown unsigned.
 static bool IsSignedSlot(int slot) {
-    return slot != 0 && slot != 6 && slot != 13;
+    return slot != kFieldHdr && slot != kFieldHp && slot != kFieldVp;
 }
 
 static std::string SlotDecimal(int slot, uint32_t value) {
@@ -106,6 +106,9 @@ int RunShow(const Tag_Invocation &call) {
                                         "not '" +
                                             Printable(*vref) + "'");
     const std::string &file = args[0];
+    const std::string *svg = FindOption(call, "--svg");
+    if (svg != nullptr && !OutputIsNotInput(file, *svg, RES_DAT_ERR_DATA_FILE))
+        return kExitRefused;
     Tag_Database db;
     if (!db.Load(file))
         return kExitRefused;
@@ -115,14 +118,7 @@ int RunShow(const Tag_Invocation &call) {
     const Tag_Resolution_Entry *entry = FindResolution(file, monitor, args[2]);
     if (entry == nullptr)
         return kExitRefused;
-    const Tag_Timing_Info *info = entry->timing_info;
-    if (info == nullptr) { // a loaded database is always linked
-        Report(file, 0, RES_DAT_ERR_CONTENT,
-               "resolution " + std::string(entry->res_id_string) + " of monitor " +
-                   monitor->monitor_id_string + " has no timing block",
-               "run 'orvexres check " + ShellWord(file) + "'");
-        return kExitRefused;
-    }
+    const Tag_Timing_Info *info = entry->timing_info; // a loaded database is linked
 
     std::string block_id = BlockId(info);
     printf("monitor: %s\n", Printable(monitor->monitor_id_string).c_str());
@@ -139,10 +135,8 @@ int RunShow(const Tag_Invocation &call) {
     uint32_t values[TIMING_SLOTS] = {};
     int matches = EncodeTimingBlock(info->info_block, wanted_refresh, values);
     if (matches < 0) {
-        size_t fields = 0;
-        for (const char *p = info->info_block; *p != '\0'; ++p)
-            if (*p == '=')
-                ++fields;
+        const char *slots[TIMING_SLOTS];
+        int fields = FindTimingSlots(info->info_block, slots);
         fflush(stdout);
         Report(file, 0, RES_DAT_ERR_CONTENT,
                "timing block " + block_id + " has " + std::to_string(fields) +
@@ -159,8 +153,8 @@ int RunShow(const Tag_Invocation &call) {
     printf("%s\n", RegeditHexLine("CrtTiming", bytes, sizeof bytes).c_str());
     std::string wanted = wanted_refresh == 0 ? "any" : std::to_string(wanted_refresh);
     printf("refresh: %s (vlr %s, wanted %s)\n", matches == 1 ? "match" : "mismatch",
-           SlotDecimal(7, values[7]).c_str(), wanted.c_str());
-    if (const std::string *svg = FindOption(call, "--svg")) {
+           SlotDecimal(kFieldVlr, values[kFieldVlr]).c_str(), wanted.c_str());
+    if (svg != nullptr) {
         std::string title = std::string(monitor->monitor_id_string) + " " + entry->res_id_string;
         fflush(stdout);
         if (!WriteTimingPicture(file, *svg, title.c_str(), info))
@@ -174,6 +168,8 @@ int RunWrite(const Tag_Invocation &call) {
     const std::vector<std::string> &args = call.args;
     const std::string &file = args[0];
     const std::string &out = args[1];
+    if (!OutputIsNotInput(file, out, RES_DAT_ERR_DATA_FILE))
+        return kExitRefused;
     Tag_Database db;
     if (!db.Load(file))
         return kExitRefused;
@@ -204,6 +200,8 @@ int RunIni(const Tag_Invocation &call) {
     const std::string &monitor_name = args[1];
     const std::string &res_id = args[2];
     const std::string &out = args[3];
+    if (!OutputIsNotInput(file, out, RES_DAT_ERR_INI_FILE))
+        return kExitRefused;
     Tag_Database db;
     if (!db.Load(file))
         return kExitRefused;

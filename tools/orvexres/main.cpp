@@ -9,10 +9,9 @@
 // followed by a "hint:" line. Texts taken from a data file are printed with
 // control characters shown as \xNN, so that one record is always one line.
 //
-// Exit status: 0 success, 1 the database refused the request, 2 wrong usage.
-//
-// This file holds the usage texts and the table of commands, and parses the
-// command line; each command lives in a file of its group.
+// This file holds the usage texts and the tables of exit codes and commands,
+// from which every help text is made, and parses the command line; each
+// command lives in a file of its group.
 #include <stdio.h>
 #include <string.h>
 
@@ -28,52 +27,41 @@
 namespace {
 
 // ---------------------------------------------------------------------------
-// Help texts and the table of commands
+// Help texts and the tables of exit codes and commands
 // ---------------------------------------------------------------------------
 
-const char kUsage[] =
-    "Usage: orvexres COMMAND ARGUMENTS...\n"
-    "       orvexres COMMAND --help\n"
-    "       orvexres --help | --version\n"
-    "\n"
-    "Maintains Orvex resolution data files (ORVEXRES.DAT).\n"
-    "\n"
-    "Commands:\n"
-    "  check FILE\n"
-    "      Load FILE and print a one-line summary, or where and why it is refused.\n"
-    "  list FILE [MONITOR]\n"
-    "      List the monitors with their resolution counts, or one monitor's\n"
-    "      resolutions.\n"
-    "  show FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]\n"
-    "      Show a timing block, its encoded slot values and its \"CrtTiming\" value.\n"
-    "  write FILE OUT\n"
-    "      Load FILE and write the database to OUT, timing blocks renumbered.\n"
-    "  ini FILE MONITOR RESOLUTION OUT\n"
-    "      Write the driver INI file of one monitor's resolution to OUT.\n"
-    "  lint FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]\n"
-    "      Check every timing block and the file as a whole.\n"
-    "  timing SOURCE\n"
-    "      Print a timing block from the VESA DMT list, CVT, GTF or a modeline.\n"
-    "  modeline FILE MONITOR RESOLUTION\n"
-    "  modelines FILE [MONITOR]\n"
-    "      Print timing blocks as X11 modelines.\n"
-    "  add-mode FILE MONITOR SOURCE\n"
-    "      Add a mode from the DMT list, CVT, GTF or a modeline to a monitor.\n"
-    "  edid EDID [--name NAME]\n"
-    "  import-edid FILE EDID [--name NAME]\n"
-    "      Print a monitor's EDID as a monitor block and its timing blocks, or add\n"
-    "      it to a data file.\n"
-    "\n"
+const char kUsageHead[] = "Usage: orvexres COMMAND ARGUMENTS...\n"
+                          "       orvexres COMMAND --help\n"
+                          "       orvexres --help | --version\n"
+                          "\n"
+                          "Maintains Orvex resolution data files (ORVEXRES.DAT).\n"
+                          "\n"
+                          "Commands:\n";
+
+const char kUsageNames[] =
     "MONITOR is a monitor name as the file gives it; RESOLUTION is\n"
     "WIDTHxHEIGHTxREFRESH, e.g. 640x480x60. Both compare ignoring case. Put \"--\"\n"
-    "before a name that starts with \"-\".\n"
-    "\n"
-    "Exit status: 0 success; 2 wrong usage; 1 the data file or a name was refused,\n"
-    "with the database's code:\n";
+    "before a name that starts with \"-\". Each option may be given once.\n";
 
-// The usage text, with the database's codes and what each means.
-static void PrintUsage(FILE *out) {
-    fputs(kUsage, out);
+// What the exit status of every command means.
+struct Tag_Exit_Code {
+    int status;
+    const char *meaning;
+};
+const Tag_Exit_Code kExitCodes[] = {
+    {kExitOk, "success (lint: no errors; warnings allowed)"},
+    {kExitRefused, "refused: the data file, a name, a value or an EDID, with the database's code "
+                   "saying why; or lint found errors"},
+    {kExitUsage, "wrong usage: the command line is not one the command takes (the usage goes "
+                 "to standard error)"},
+};
+
+// The table of exit codes, and the database's codes a refusal gives.
+void PrintExitCodes(FILE *out) {
+    fputs("\nExit status (of every command):\n", out);
+    for (const Tag_Exit_Code &code : kExitCodes)
+        PrintWrapped(out, "  " + std::to_string(code.status) + "  ", 5, code.meaning);
+    fputs("The database's codes (with status 1):\n", out);
     for (int32_t code : {RES_DAT_ERR_OUT_OF_MEMORY, RES_DAT_ERR_CONTENT, RES_DAT_ERR_DATA_FILE,
                          RES_DAT_ERR_INI_FILE, RES_DAT_ERR_NOT_FOUND})
         fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
@@ -94,7 +82,8 @@ const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in 
                                    {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
-    {"check", "FILE", 1, 1, kNoOptions,
+    {"check", "FILE", "Load FILE and print a one-line summary, or where and why it is refused.", 1,
+     1, kNoOptions,
      "Loads FILE. When the file is accepted, prints one line and exits 0:\n"
      "  FILE: ok monitors=N resolutions=N timing_blocks=N BusType=V MemAddr=V\n"
      "  MemSize=V MemConfig=V DefMode=V\n"
@@ -104,14 +93,18 @@ const Tag_Command kCommands[] = {
      "  FILE:LINE: error: what is wrong (code N: meaning)\n"
      "  FILE:LINE: hint: what to do\n"
      "(\"FILE:\" alone when the fault has no line) and exits 1.\n",
-     RunCheck},
-    {"list", "FILE [MONITOR]", 1, 2, kNoOptions,
+     nullptr, RunCheck},
+    {"list", "FILE [MONITOR]",
+     "List the monitors with their resolution counts, or one monitor's resolutions.", 1, 2,
+     kNoOptions,
      "Without MONITOR, prints one line per monitor in file order: the number of\n"
      "its resolutions, a tab and its name. With MONITOR, prints that monitor's\n"
      "resolutions in list order, one WIDTHxHEIGHTxREFRESH a line. An unknown\n"
      "monitor is refused (exit 1).\n",
-     RunList},
-    {"show", "FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]", 3, 3, kShowOptions,
+     nullptr, RunList},
+    {"show", "FILE MONITOR RESOLUTION [--vref HZ] [--svg OUT.svg]",
+     "Show a timing block, its encoded slot values and its \"CrtTiming\" value.", 3, 3,
+     kShowOptions,
      "Prints the timing block of MONITOR's RESOLUTION as \"key: value\" lines:\n"
      "  monitor: NAME\n"
      "  resolution: WIDTHxHEIGHTxREFRESH\n"
@@ -123,37 +116,36 @@ const Tag_Command kCommands[] = {
      "The slots are encoded as the installer stores them for the wanted refresh\n"
      "rate HZ (--vref, default 0: any rate matches). A block with fewer than\n"
      "fourteen fields cannot be encoded and is refused (exit 1). --svg also draws\n"
-     "the block's horizontal and vertical timing into OUT.svg.\n",
-     RunShow},
-    {"write", "FILE OUT", 2, 2, kNoOptions,
+     "the block's horizontal and vertical timing into OUT.svg, which must not be\n"
+     "FILE itself.\n",
+     nullptr, RunShow},
+    {"write", "FILE OUT", "Load FILE and write the database to OUT, timing blocks renumbered.", 2,
+     2, kNoOptions,
      "Loads FILE and writes the database to OUT (CR LF line ends), the timing\n"
      "blocks numbered by position and the timing lines of the monitors to match.\n"
      "The written file holds BusType, MemAddr and DefMode but no MemSize or\n"
-     "MemConfig lines; add them before the installer reads it.\n",
-     RunWrite},
-    {"ini", "FILE MONITOR RESOLUTION OUT", 4, 4, kNoOptions,
+     "MemConfig lines; add them before the installer reads it. OUT must not be\n"
+     "FILE itself (by any name).\n",
+     nullptr, RunWrite},
+    {"ini", "FILE MONITOR RESOLUTION OUT",
+     "Write the driver INI file of one monitor's resolution to OUT.", 4, 4, kNoOptions,
      "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
-     "for them to OUT.\n",
-     RunIni},
-    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]", 1, 1, kLintOptions,
+     "for them to OUT, which must not be FILE itself (by any name).\n",
+     nullptr, RunIni},
+    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]",
+     "Check every timing block and the file as a whole.", 1, 1, kLintOptions,
      "Checks every timing block of FILE and the file as a whole. Prints one line\n"
      "per finding, sorted by line:\n"
      "  FILE:LINE: error|warning: TEXT [RULE]\n"
      "then a summary line:\n"
      "  FILE: N errors, M warnings\n"
-     "Rules (errors unless marked): slot-shift (the installer's reading by position\n"
-     "differs from the reading by key), missing-key, duplicate-key, unknown-key\n"
-     "(warning), bad-number, bad-polarity (warning), id-mismatch (had, vad or vlr\n"
-     "against the block's id), refresh-mismatch (the clock and the totals against\n"
-     "vlr, by 1 Hz or more), zero-field (a zero sync or total, a negative porch),\n"
-     "out-of-range (with --range: horizontal frequency in kHz, refresh in Hz, pixel\n"
-     "clock in MHz, e.g. 30-70,50-120,110; or --edid EDID: the Display Range Limits of\n"
-     "the monitor's EDID), and for the file: unused-block, no-generic\n"
-     "and defmode-missing (warnings).\n"
-     "Exit status: 0 no errors (warnings allowed), 1 errors, 2 the file cannot be\n"
-     "loaded (reported as check reports it) or wrong usage.\n",
-     RunLint},
-    {"timing", "SOURCE", 0, 0, kTimingOptions,
+     "and exits 1 when there are errors. --range gives the monitor's range:\n"
+     "horizontal frequency in kHz, refresh in Hz, pixel clock in MHz, e.g.\n"
+     "30-70,50-120,110; --edid EDID takes it from the Display Range Limits of the\n"
+     "monitor's EDID.\n",
+     PrintLintRules, RunLint},
+    {"timing", "SOURCE", "Print a timing block from the VESA DMT list, CVT, GTF or a modeline.", 0,
+     0, kTimingOptions,
      "Prints one timing block in the file's notation: exactly fourteen lines,\n"
      "hdr (MHz with three decimals and mHz) ... vp. SOURCE is one of\n"
      "  --dmt WxHxR         the VESA DMT list (the refresh the standard names the\n"
@@ -168,53 +160,81 @@ const Tag_Command kCommands[] = {
      "                      an X11 modeline (\"Modeline\" and a quoted name optional)\n"
      "A mode the DMT list does not hold, or a request the formulas refuse, is\n"
      "refused (exit 1) with the reason and, for the DMT, the nearest modes.\n",
-     RunTiming},
-    {"modeline", "FILE MONITOR RESOLUTION", 3, 3, kNoOptions,
+     nullptr, RunTiming},
+    {"modeline", "FILE MONITOR RESOLUTION",
+     "Print the timing block of a monitor's resolution as an X11 modeline.", 3, 3, kNoOptions,
      "Prints the timing block of MONITOR's RESOLUTION as an X11 modeline:\n"
      "  Modeline \"WxH_R\" CLOCK HDISP HSS HSE HTOT VDISP VSS VSE VTOT +-hsync +-vsync\n"
      "(CLOCK in MHz with three decimals, R the block's vlr).\n",
-     RunModeline},
-    {"modelines", "FILE [MONITOR]", 1, 2, kNoOptions,
+     nullptr, RunModeline},
+    {"modelines", "FILE [MONITOR]",
+     "Print every timing block of a file, or of a monitor, as X11 modelines.", 1, 2, kNoOptions,
      "Prints every timing block of FILE, or those of MONITOR in its order, as X11\n"
      "modelines, one a line. A block that is no whole mode is reported and the\n"
      "exit status is 1.\n",
-     RunModelines},
-    {"add-mode", "FILE MONITOR SOURCE", 2, 2, kTimingOptions,
+     nullptr, RunModelines},
+    {"add-mode", "FILE MONITOR SOURCE",
+     "Add a mode from the DMT list, CVT, GTF or a modeline to a monitor.", 2, 2, kTimingOptions,
      "Adds one mode, SOURCE as for the timing command, to MONITOR of FILE: a new\n"
      "timing block after the file's last block (numbered after the highest block\n"
      "number), or the existing block equal to it in every number, and a timing\n"
      "line at the end of the monitor's block. Every other byte of the file stays\n"
-     "as it was. The result must load and bring no new lint error before it\n"
-     "replaces the file; otherwise nothing changes (exit 1).\n",
-     RunAddMode},
-    {"edid", "EDID [--name NAME] [--force]", 1, 1, kEdidOptions,
+     "as it was; a symbolic link stays one (its target is edited), and the file\n"
+     "keeps its permissions. A resolution the monitor has already is refused, and\n"
+     "so is a file whose last line has no line end (the installer drops it). The\n"
+     "result must load and bring no new lint error before it replaces the file;\n"
+     "otherwise nothing changes (exit 1).\n",
+     nullptr, RunAddMode},
+    {"edid", "EDID [--name NAME] [--force]",
+     "Print a monitor's EDID as a monitor block and its timing blocks.", 1, 1, kEdidOptions,
      "Decodes a monitor's EDID (binary, 128 bytes a block, or a hex dump, as\n"
      "edid-decode prints it; \"-\" reads standard input) and prints a monitor block\n"
      "and its timing blocks in the data file's format: every detailed timing of\n"
-     "the base block and of CTA-861 extensions, the established timings and the\n"
-     "standard timings, one block per distinct mode, each with a comment saying\n"
-     "where it came from; the Display Range Limits in a comment line. The name is\n"
-     "the EDID's product name (or maker and product code), or --name. A bad\n"
-     "checksum, length or hex is refused (exit 1); --force decodes despite a\n"
-     "checksum.\n",
-     RunEdid},
-    {"import-edid", "FILE EDID [--name NAME] [--force]", 2, 2, kEdidOptions,
+     "the base block and of CTA-861 extensions, the established timings I, II and\n"
+     "III, the standard timings (by the formula the Display Range Limits name, a\n"
+     "secondary GTF curve included), the CVT 3-byte codes and the CTA-861 video\n"
+     "data blocks, one block per distinct mode, each with a comment saying where\n"
+     "it came from; the Display Range Limits in a comment line. A monitor lists a\n"
+     "resolution once: of the modes of one resolution the preferred one is kept,\n"
+     "else the first, and the others are left out, each in a comment naming the\n"
+     "block kept. The name is --name when given, else the EDID's product name (or\n"
+     "maker and product code). A bad checksum, length or hex is refused (exit 1);\n"
+     "--force decodes despite a checksum.\n",
+     nullptr, RunEdid},
+    {"import-edid", "FILE EDID [--name NAME] [--force]",
+     "Add a monitor's EDID to a data file as a new monitor.", 2, 2, kEdidOptions,
      "Adds the EDID's monitor to FILE as add-mode adds modes: a new monitor block\n"
      "after the last one, new timing blocks after the last block (numbered after\n"
      "the highest), existing blocks equal in every number reused; every other byte\n"
-     "kept. The result must load and bring no new lint error before it replaces\n"
-     "the file; otherwise nothing changes (exit 1).\n",
-     RunImportEdid},
+     "kept, and a symbolic link and the permissions too. The modes are those edid\n"
+     "lists (a mode of a resolution kept is left out, with a note). A\n"
+     "file whose last line has no line end is refused. The result must load and\n"
+     "bring no new lint error before it replaces the file; otherwise nothing\n"
+     "changes (exit 1).\n",
+     nullptr, RunImportEdid},
 };
 
-static void PrintCommandUsage(FILE *out, const Tag_Command &command) {
+void PrintCommandUsage(FILE *out, const Tag_Command &command) {
     fprintf(out, "Usage: orvexres %s %s\n", command.name, command.synopsis);
 }
 
-static void PrintCommandHelp(const Tag_Command &command) {
+// The usage, made from the table of commands, and the exit codes.
+void PrintUsage(FILE *out) {
+    fputs(kUsageHead, out);
+    for (const Tag_Command &command : kCommands)
+        fprintf(out, "  %s %s\n      %s\n", command.name, command.synopsis, command.summary);
+    fputc('\n', out);
+    fputs(kUsageNames, out);
+    PrintExitCodes(out);
+}
+
+void PrintCommandHelp(const Tag_Command &command) {
     PrintCommandUsage(stdout, command);
     fputc('\n', stdout);
     fputs(command.help, stdout);
+    if (command.print_more_help != nullptr)
+        command.print_more_help(stdout);
+    PrintExitCodes(stdout);
 }
 
 } // namespace
@@ -231,11 +251,10 @@ int UsageError(const Tag_Command *command, const std::string &message) {
 }
 
 const std::string *FindOption(const Tag_Invocation &call, const char *name) {
-    const std::string *value = nullptr;
     for (const auto &option : call.options)
         if (option.first == name)
-            value = &option.second;
-    return value;
+            return &option.second;
+    return nullptr;
 }
 
 bool HasOption(const Tag_Invocation &call, const char *name) {
@@ -262,6 +281,62 @@ const Tag_Option *FindOptionOf(const Tag_Command &command, std::string_view name
     return nullptr;
 }
 
+// The option argv[*i] (and its value, the next argument unless given after
+// "="; "--" before a value that starts with "-" is skipped) into call.
+// kExitOk, or the usage error.
+int ReadOption(const Tag_Command &command, int argc, char **argv, int *i, Tag_Invocation *call) {
+    std::string_view arg = argv[*i];
+    size_t equals = arg.find('=');
+    std::string_view name = arg.substr(0, equals);
+    const Tag_Option *option = FindOptionOf(command, name);
+    if (option == nullptr || (option->value == nullptr && equals != std::string_view::npos))
+        return UsageError(&command,
+                          std::string(command.name) + ": unknown option '" + Printable(arg) + "'");
+    if (FindOption(*call, option->name) != nullptr)
+        return UsageError(&command, std::string(option->name) + " is given twice");
+    std::string value;
+    if (option->value != nullptr) {
+        if (equals != std::string_view::npos) {
+            value = arg.substr(equals + 1);
+        } else {
+            if (*i + 2 < argc && std::string_view(argv[*i + 1]) == "--")
+                ++*i;
+            if (*i + 1 >= argc)
+                return UsageError(&command, std::string(option->name) + " needs " + option->value);
+            value = argv[++*i];
+        }
+    }
+    call->options.emplace_back(option->name, value);
+    return kExitOk;
+}
+
+// The arguments after the command name into call; kExitOk (with *help true
+// when the command's help was asked for), or the usage error. "--" makes the
+// argument after it a name, whatever it starts with.
+int ReadArguments(const Tag_Command &command, int argc, char **argv, Tag_Invocation *call,
+                  bool *help) {
+    for (int i = 2; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--") {
+            if (++i >= argc)
+                return UsageError(&command, "-- must stand before a name");
+            call->args.emplace_back(argv[i]);
+        } else if (arg.size() < 2 || arg[0] != '-') {
+            call->args.emplace_back(arg);
+        } else if (arg == "--help" || arg == "-h") {
+            *help = true;
+            return kExitOk;
+        } else if (int status = ReadOption(command, argc, argv, &i, call); status != kExitOk) {
+            return status;
+        }
+    }
+    if (call->args.size() < command.min_args)
+        return UsageError(&command, std::string(command.name) + ": too few arguments");
+    if (call->args.size() > command.max_args)
+        return UsageError(&command, std::string(command.name) + ": too many arguments");
+    return kExitOk;
+}
+
 int RunCommandLine(int argc, char **argv) {
     if (argc < 2)
         return UsageError(nullptr, "no command given");
@@ -280,44 +355,13 @@ int RunCommandLine(int argc, char **argv) {
             return UsageError(nullptr, "unknown option '" + Printable(first) + "'");
         return UsageError(nullptr, "unknown command '" + Printable(first) + "'");
     }
-
     Tag_Invocation call{command, {}, {}};
-    bool options_done = false;
-    for (int i = 2; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (options_done || arg.size() < 2 || arg[0] != '-') {
-            call.args.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            options_done = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            PrintCommandHelp(*command);
-            return kExitOk;
-        }
-        size_t equals = arg.find('=');
-        std::string_view name = arg.substr(0, equals);
-        const Tag_Option *option = FindOptionOf(*command, name);
-        if (option == nullptr || (option->value == nullptr && equals != std::string_view::npos))
-            return UsageError(command, std::string(command->name) + ": unknown option '" +
-                                           Printable(arg) + "'");
-        std::string value;
-        if (option->value != nullptr) {
-            if (equals != std::string_view::npos)
-                value = arg.substr(equals + 1);
-            else if (i + 1 < argc)
-                value = argv[++i];
-            else
-                return UsageError(command, std::string(option->name) + " needs " + option->value);
-        }
-        call.options.emplace_back(std::string(name), value);
-    }
-    if (call.args.size() < command->min_args)
-        return UsageError(command, std::string(command->name) + ": too few arguments");
-    if (call.args.size() > command->max_args)
-        return UsageError(command, std::string(command->name) + ": too many arguments");
+    bool help = false;
+    int status = ReadArguments(*command, argc, argv, &call, &help);
+    if (help)
+        PrintCommandHelp(*command);
+    if (status != kExitOk || help)
+        return status;
     return command->run(call);
 }
 

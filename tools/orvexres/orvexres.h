@@ -6,6 +6,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include "resdat/resdat.h"
 
+// The exit status of every command (main.cpp's table says what each means).
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
@@ -37,15 +39,18 @@ struct Tag_Invocation {
 struct Tag_Command {
     const char *name;
     const char *synopsis; // the arguments after the command name
+    const char *summary;  // one line for "orvexres --help"
     size_t min_args;      // positional arguments
     size_t max_args;
     const Tag_Option *options; // ended by a row whose name is null
     const char *help;          // printed after the synopsis by "COMMAND --help"
+    // Prints what the help says after its text from a table (null: nothing).
+    void (*print_more_help)(FILE *out);
     int (*run)(const Tag_Invocation &call);
 };
 
-// The value of an option given on the command line (the last one given), or
-// null.
+// The value of an option given on the command line (each is given once at
+// most), or null.
 const std::string *FindOption(const Tag_Invocation &call, const char *name);
 bool HasOption(const Tag_Invocation &call, const char *name);
 
@@ -60,6 +65,9 @@ std::string Printable(std::string_view text);
 std::string SummaryValue(const char *value);
 // A name for a shell command in a hint, quoted when a shell would split it.
 std::string ShellWord(std::string_view text);
+// Text for a help, after a first line's lead, in lines of at most 79
+// characters; the lines after the first indented by indent blanks.
+void PrintWrapped(FILE *out, const std::string &lead, size_t indent, std::string_view text);
 
 // "FILE:LINE: error: DETAIL (code N: meaning)" and "FILE:LINE: hint: HINT" on
 // standard error ("FILE:" alone when line is 0).
@@ -71,6 +79,13 @@ void ReportLoadFailure(const std::string &file);
 // A file's bytes ("-" is standard input); false when it cannot be read or
 // holds more than limit bytes.
 bool ReadFileBytes(const std::string &path, size_t limit, std::string *bytes);
+
+// Whether two names name the same existing file, however they name it (the
+// same device and file number, symbolic links followed).
+bool SameFile(const std::string &a, const std::string &b);
+// An output that is not the input itself: true, or false with the refusal
+// reported (the database's code says what kind of file the output is).
+bool OutputIsNotInput(const std::string &input, const std::string &out, int32_t code);
 
 // The database of one command: loaded on request, returned to its fresh state
 // when the command ends, whatever path it takes.
@@ -92,6 +107,10 @@ Tag_Resolution_Entry *FindResolution(const std::string &file, const Tag_Monitor_
 size_t CountResolutions(const Tag_Monitor_Entry *monitor);
 // "Tn:WxHxR" of a timing record, n its position.
 std::string BlockId(const Tag_Timing_Info *info);
+// "WxHxR" of a timing's size and nominal refresh: the resolution a monitor
+// lists it as.
+struct Tag_Video_Timing;
+std::string ResolutionOf(const Tag_Video_Timing &timing);
 
 // The commands on the data file itself (file_commands.cpp).
 int RunCheck(const Tag_Invocation &call);
@@ -100,11 +119,11 @@ int RunShow(const Tag_Invocation &call);
 int RunWrite(const Tag_Invocation &call);
 int RunIni(const Tag_Invocation &call);
 
-// Checking timings (lint_command.cpp).
+// Checking timings (lint_command.cpp), and the rules for its help.
 int RunLint(const Tag_Invocation &call);
+void PrintLintRules(FILE *out);
 
 // Timings (timing_commands.cpp).
-struct Tag_Video_Timing;
 // The synopsis of a timing source and the timing of the source the command
 // line names (--dmt, --dmt-id, --cvt with --rb, --gtf, --modeline): kExitOk, or
 // the exit status with the refusal reported.
@@ -115,23 +134,23 @@ int RunModeline(const Tag_Invocation &call);
 int RunModelines(const Tag_Invocation &call);
 
 // Adding modes to a data file in place (file_edit.cpp): to a monitor of the
-// file, or as a new monitor. Nothing changes unless the result loads and
-// brings no new lint error.
+// file, or as a new monitor. A resolution the monitor has already is refused,
+// and so is a file whose unended last line the installer drops. Nothing
+// changes unless the result loads and brings no new lint error; a symbolic
+// link is kept (its target is edited) and so are the file's permissions.
+// *block_ids (when not null) receives the block id each mode is listed as.
 int AddModesToFile(const std::string &file, const std::string &monitor_name, bool new_monitor,
-                   const std::vector<Tag_Video_Timing> &modes);
+                   const std::vector<Tag_Video_Timing> &modes,
+                   std::vector<std::string> *block_ids = nullptr);
 int RunAddMode(const Tag_Invocation &call);
-// A monitor name as the value of a "name=" line: as it is, or in double
-// quotes where the reader would cut it; false when no line can hold it.
-bool NameValue(const std::string &name, std::string *value);
 
 // EDID (edid_commands.cpp).
 struct Tag_Lint_Range;
 int RunEdid(const Tag_Invocation &call);
 int RunImportEdid(const Tag_Invocation &call);
 // The range of the EDID file's Display Range Limits; false with the fault
-// reported and *status the exit status.
-bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range,
-                   int *status);
+// reported.
+bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range);
 // The picture of a timing record's block written to out (show --svg); false
 // with the fault reported.
 bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,

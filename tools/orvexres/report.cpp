@@ -1,9 +1,15 @@
-// orvexres: printing texts from data files, reporting refusals, and the
-// database of a command.
+// orvexres: printing texts from data files, reporting refusals, the database
+// of a command, and the files it reads and writes.
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
+#include "timing/timing.h"
 #include "tools/orvexres/orvexres.h"
 
 static bool IsControl(unsigned char c) {
@@ -73,6 +79,26 @@ std::string ShellWord(std::string_view text) {
     }
     out += '"';
     return Printable(out);
+}
+
+void PrintWrapped(FILE *out, const std::string &lead, size_t indent, std::string_view text) {
+    const size_t kWidth = 79;
+    std::string line = lead;
+    bool empty = true; // no word on the line yet
+    while (!text.empty()) {
+        size_t end = text.find(' ');
+        std::string_view word = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!empty && line.size() + 1 + word.size() > kWidth) {
+            fprintf(out, "%s\n", line.c_str());
+            line.assign(indent, ' ');
+            empty = true;
+        }
+        line += empty ? "" : " ";
+        line += word;
+        empty = false;
+    }
+    fprintf(out, "%s\n", line.c_str());
 }
 
 // "FILE:LINE: error: DETAIL (code N: meaning)" and "FILE:LINE: hint: HINT".
@@ -148,8 +174,15 @@ size_t CountResolutions(const Tag_Monitor_Entry *monitor) {
 }
 
 std::string BlockId(const Tag_Timing_Info *info) {
-    return "T" + std::to_string(info->index) + ":" + info->res_id_string + "x" +
-           info->refresh_string;
+    char id[kResDatLineSize];
+    ComposeTimingId(id, sizeof id, info);
+    return id;
+}
+
+std::string ResolutionOf(const Tag_Video_Timing &timing) {
+    char id[kResDatLineSize];
+    ComposeResolutionId(id, sizeof id, timing.h_active, timing.v_active, timing.nominal_refresh);
+    return id;
 }
 
 bool ReadFileBytes(const std::string &path, size_t limit, std::string *bytes) {
@@ -164,4 +197,42 @@ bool ReadFileBytes(const std::string &path, size_t limit, std::string *bytes) {
     if (fp != stdin)
         fclose(fp);
     return ok;
+}
+
+#ifdef _WIN32
+// The volume and file number of an existing file; false when it cannot be
+// opened.
+static bool FileIdentity(const std::string &path, BY_HANDLE_FILE_INFORMATION *info) {
+    HANDLE handle =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = GetFileInformationByHandle(handle, info) != 0;
+    CloseHandle(handle);
+    return ok;
+}
+
+bool SameFile(const std::string &a, const std::string &b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return FileIdentity(a, &x) && FileIdentity(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+#else
+bool SameFile(const std::string &a, const std::string &b) {
+    struct stat x, y;
+    return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
+}
+#endif
+
+bool OutputIsNotInput(const std::string &input, const std::string &out, int32_t code) {
+    if (!SameFile(input, out))
+        return true;
+    Report(out, 0, code,
+           "the output is the input file itself (" + input +
+               "): writing it would destroy the input",
+           "give another output file");
+    return false;
 }

@@ -109,11 +109,11 @@ int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
     const std::string *rb = FindOption(call, "--rb");
     if (rb != nullptr && strcmp(source, "--cvt") != 0)
         return UsageError(call.command, "--rb goes with --cvt only");
-    int32_t blanking = kCvtBlankingCrt;
+    Cvt_Blanking blanking = Cvt_Blanking::kCrt;
     if (rb != nullptr) {
         if (*rb != "1" && *rb != "2")
             return UsageError(call.command, "--rb needs 1 or 2, not '" + Printable(*rb) + "'");
-        blanking = *rb == "1" ? kCvtReducedBlankingV1 : kCvtReducedBlankingV2;
+        blanking = *rb == "1" ? Cvt_Blanking::kReducedV1 : Cvt_Blanking::kReducedV2;
     }
     const std::string *secondary = FindOption(call, "--secondary");
     if (secondary != nullptr && strcmp(source, "--gtf") != 0)
