@@ -37,16 +37,11 @@ cleanup() {
     if [ -n "$install_pid" ]; then
         kill "$install_pid" 2>/dev/null || true
     fi
-    stop_wine
-    stop_xvfb
-    rm -rf "$work"
+    close_display "$work"
 }
 trap cleanup EXIT
 
-# A display of our own, then a server that takes it (wine-run.sh makes the
-# prefix if needed).
-start_xvfb "$work" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_wine_on_display
+open_display "$work"
 "${ORVEX_WINE:-wine}" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'user32.MessageBoxA;user32.MessageBoxW' /f >/dev/null 2>&1
 

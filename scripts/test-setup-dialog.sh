@@ -37,17 +37,8 @@ require_display_tools
 [ -x "$runner" ] || fail "$runner is not built"
 
 work=$(mktemp -d)
-cleanup() {
-    stop_wine
-    stop_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display of our own, then a server that takes it (wine-run.sh makes the
-# prefix if needed).
-start_xvfb "$work" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_wine_on_display
+trap 'close_display "$work"' EXIT
+open_display "$work"
 
 mkdir -p "$(dirname "$png")"
 rm -f "$png"

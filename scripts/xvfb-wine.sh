@@ -9,6 +9,10 @@
 #                         pipes, and lets Wine draw frames itself (no window
 #                         manager runs)
 #   stop_wine             stops that wineserver
+#   open_display DIR      a display of our own (its files in DIR), then a
+#                         server that takes it (wine-run.sh makes the prefix if
+#                         needed); the caller's fail when Xvfb does not start
+#   close_display DIR     stops the server and the display, removes DIR
 #   require_display_tools fails (the caller's fail) unless Xvfb, xdotool, xwd
 #                         and ImageMagick's convert are there
 #   system_dir BUILD      prints where the programs of the Windows build BUILD
@@ -48,6 +52,17 @@ start_wine_on_display() {
     stop_wine
     bash "$xvfb_here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
     "${ORVEX_WINE:-wine}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+}
+
+open_display() {
+    start_xvfb "$1" || fail "Xvfb did not start: $(cat "$1/xvfb.log")"
+    start_wine_on_display
+}
+
+close_display() {
+    stop_wine
+    stop_xvfb
+    rm -rf "$1"
 }
 
 require_display_tools() {
