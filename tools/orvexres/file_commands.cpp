@@ -51,14 +51,10 @@ int RunList(const Tag_Invocation &call) {
     return kExitOk;
 }
 
-// Slots read as signed numbers are shown signed; the dot rate (read as hex)
-// and the polarity words are shown unsigned.
-static bool IsSignedSlot(int slot) {
-    return slot != kFieldHdr && slot != kFieldHp && slot != kFieldVp;
-}
-
+// A slot's value in decimal: signed where the installer reads it as a signed
+// number, unsigned otherwise (the dot rate, read as hex, and the polarities).
 static std::string SlotDecimal(int slot, uint32_t value) {
-    if (IsSignedSlot(slot)) {
+    if (IsSignedTimingSlot(slot)) {
         int64_t signed_value = value >= 0x80000000u ? static_cast<int64_t>(value) - 0x100000000ll
                                                     : static_cast<int64_t>(value);
         return std::to_string(signed_value);
@@ -153,7 +149,7 @@ int RunShow(const Tag_Invocation &call) {
     printf("%s\n", RegeditHexLine("CrtTiming", bytes, sizeof bytes).c_str());
     std::string wanted = wanted_refresh == 0 ? "any" : std::to_string(wanted_refresh);
     printf("refresh: %s (vlr %s, wanted %s)\n", matches == 1 ? "match" : "mismatch",
-           SlotDecimal(kFieldVlr, values[kFieldVlr]).c_str(), wanted.c_str());
+           SlotDecimal(TIMING_SLOT_VLR, values[TIMING_SLOT_VLR]).c_str(), wanted.c_str());
     if (svg != nullptr) {
         std::string title = std::string(monitor->monitor_id_string) + " " + entry->res_id_string;
         fflush(stdout);

@@ -124,10 +124,10 @@ int RunLint(const Tag_Invocation &call);
 void PrintLintRules(FILE *out);
 
 // Timings (timing_commands.cpp).
-// The synopsis of a timing source and the timing of the source the command
-// line names (--dmt, --dmt-id, --cvt with --rb, --gtf, --modeline): kExitOk, or
-// the exit status with the refusal reported.
-extern const char kSourceSynopsis[];
+// The timing of the source the command line names (--dmt, --dmt-id, --cvt
+// with --rb, --gtf with --secondary, --modeline): kExitOk, or the exit status
+// with the refusal reported (a usage error names the sources; each one's
+// syntax is in the command's help, made from the table of commands).
 int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing);
 int RunTiming(const Tag_Invocation &call);
 int RunModeline(const Tag_Invocation &call);
