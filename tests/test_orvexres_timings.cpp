@@ -67,7 +67,7 @@ TEST_F(OrvexresLint, AFileThatDoesNotLoadIsReportedAsCheckReportsIt) {
     std::string file = DataFile("broken.dat", std::string(kHead));
     Result lint = Tool({"lint", file});
     Result check = Tool({"check", file});
-    EXPECT_EQ(lint.status, 1);
+    EXPECT_EQ(lint.status, 2);
     EXPECT_EQ(lint.out, "");
     EXPECT_EQ(lint.err, check.err);
 }
@@ -425,10 +425,45 @@ TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.out, "refresh 75.03 Hz is outside the monitor's 50-75 Hz")) << r.out;
     EXPECT_EQ(r.out, Tool({"lint", example, "--range", "30-80,50-75,200"}).out);
+    EXPECT_TRUE(Contains(r.err, "has no monitor Test 17, the EDID's name: the range applies to "
+                                "every monitor"))
+        << r.err;
     Edid_Layout plain;
     Result none = Tool({"lint", example, "--edid", EdidFile("plain.bin", Build(plain))});
-    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.status, 2);
     EXPECT_TRUE(Contains(none.err, "no Display Range Limits")) << none.err;
+}
+
+// Test 17's range (50-75 Hz) against its own 1024x768 at 85 Hz and the
+// example's 1024x768 at 75.03 Hz (Generic's, among others).
+TEST_F(OrvexresEdid, TheRangeAppliesToTheMonitorNamed) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    std::string edid = EdidFile("monitor.bin", TestEdid());
+    ASSERT_EQ(Tool({"import-edid", file, edid}).status, 0);
+    const char own[] = "refresh 85.00 Hz is outside", other[] = "refresh 75.03 Hz is outside";
+    const std::string range = "--range=30-80,50-75,200";
+    struct Row {
+        Strings args;
+        int status;
+        std::vector<const char *> found, not_found;
+    } rows[] = {
+        {{"--edid", edid}, 1, {own}, {other}},
+        {{range, "--monitor", "test 17"}, 1, {own}, {other}},
+        {{"--edid", edid, "--monitor", "Generic"}, 1, {other}, {own}},
+        {{range}, 1, {own, other}, {}},
+        {{"--monitor", "Generic"}, 2, {}, {}},
+        {{range, "--monitor", "Nobody"}, 1, {}, {own, other}},
+    };
+    for (const Row &row : rows) {
+        Strings args = {"lint", file};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << r.err;
+        for (const char *words : row.found)
+            EXPECT_TRUE(Contains(r.out, words)) << row.args.back() << ": " << words;
+        for (const char *words : row.not_found)
+            EXPECT_FALSE(Contains(r.out, words)) << row.args.back() << ": " << words;
+    }
 }
 
 TEST_F(OrvexresEdid, ShowDrawsTheBlockAsAPicture) {

@@ -2,6 +2,7 @@
 // monitor block and its timing blocks, import-edid adds it to a data file,
 // and lint --edid takes the monitor's range from it. Also show --svg, the
 // picture of one block.
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -177,7 +178,32 @@ int RunImportEdid(const Tag_Invocation &call) {
     return kExitOk;
 }
 
-bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range) {
+namespace {
+
+// The largest rate or clock a range keeps in an EDID's units (far beyond any
+// monitor; an EDID itself holds 255 kHz and 255 Hz).
+const double kRangeUnitsMax = 1e6;
+
+// A range read by ParseLintRange in an EDID's units: whole kHz and Hz, the
+// clock up to the kHz; false when a rate is no whole number of them.
+bool EdidUnits(const Tag_Lint_Range &lint, Tag_Edid_Range *range) {
+    const double rates[4] = {lint.h_min / 1e3, lint.h_max / 1e3, lint.v_min, lint.v_max};
+    int32_t *fields[4] = {&range->h_min_khz, &range->h_max_khz, &range->v_min_hz, &range->v_max_hz};
+    for (int i = 0; i < 4; ++i) {
+        if (rates[i] != floor(rates[i]) || rates[i] > kRangeUnitsMax)
+            return false;
+        *fields[i] = static_cast<int32_t>(rates[i]);
+    }
+    const double clock_khz = ceil(lint.clock_max / 1e3 - 1e-6);
+    if (clock_khz > kRangeUnitsMax * 1e3)
+        return false;
+    range->max_clock_khz = static_cast<int32_t>(clock_khz);
+    range->present = true;
+    return true;
+}
+
+// The EDID's Display Range Limits and name; false with the fault reported.
+bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Range_Option *range) {
     Tag_Edid edid;
     if (!LoadEdid(call, path, &edid))
         return false;
@@ -186,11 +212,39 @@ bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint
                "give the range with --range instead");
         return false;
     }
-    *range =
-        Tag_Lint_Range{edid.range.h_min_khz * 1e3, edid.range.h_max_khz * 1e3,
-                       static_cast<double>(edid.range.v_min_hz),
-                       static_cast<double>(edid.range.v_max_hz), edid.range.max_clock_khz * 1e3};
+    const Tag_Edid_Range &r = edid.range;
+    range->edid = r;
+    range->lint =
+        Tag_Lint_Range{r.h_min_khz * 1e3, r.h_max_khz * 1e3, static_cast<double>(r.v_min_hz),
+                       static_cast<double>(r.v_max_hz), r.max_clock_khz * 1e3};
+    range->edid_name = edid.name;
     return true;
+}
+
+} // namespace
+
+int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Range_Option *range) {
+    *range = Tag_Range_Option{false, {}, {}, ""};
+    const std::string *text = FindOption(call, "--range");
+    const std::string *edid = FindOption(call, "--edid");
+    if (text != nullptr && edid != nullptr)
+        return UsageError(call.command, "give --range or --edid, not both");
+    if (edid != nullptr) {
+        range->given = true;
+        return ReadEdidRange(call, *edid, range) ? kExitOk : unread;
+    }
+    if (text == nullptr)
+        return kExitOk;
+    const char *fault = "";
+    if (!ParseLintRange(text->c_str(), &range->lint, &fault) ||
+        (whole && !EdidUnits(range->lint, &range->edid)))
+        return UsageError(call.command,
+                          "--range '" + Printable(*text) + "': " +
+                              (*fault != '\0' ? fault : "the rates are not whole kHz and Hz") +
+                              " (give HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz, e.g. "
+                              "30-70,50-120,110)");
+    range->given = true;
+    return kExitOk;
 }
 
 bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,

@@ -49,11 +49,12 @@ struct Tag_Exit_Code {
     const char *meaning;
 };
 const Tag_Exit_Code kExitCodes[] = {
-    {kExitOk, "success (lint: no errors; warnings allowed)"},
-    {kExitRefused, "refused: the data file, a name, a value or an EDID, with the database's code "
-                   "saying why; or lint found errors"},
+    {kExitOk, "success (lint: no errors, warnings allowed; diff: the files are equal)"},
+    {kExitRefused, "refused or found: the database refused the data file, a name, a value or an "
+                   "EDID, with its code saying why; lint found errors; diff found differences"},
     {kExitUsage, "wrong usage: the command line is not one the command takes (the usage goes "
-                 "to standard error)"},
+                 "to standard error); or a file that lint or diff must read does not load "
+                 "(reported as check reports it)"},
 };
 
 // The table of exit codes, and the database's codes a refusal gives.
@@ -61,7 +62,7 @@ void PrintExitCodes(FILE *out) {
     fputs("\nExit status (of every command):\n", out);
     for (const Tag_Exit_Code &code : kExitCodes)
         PrintWrapped(out, "  " + std::to_string(code.status) + "  ", 5, code.meaning);
-    fputs("The database's codes (with status 1):\n", out);
+    fputs("The database's codes (\"code N\" in a refusal's message):\n", out);
     for (int32_t code : {RES_DAT_ERR_OUT_OF_MEMORY, RES_DAT_ERR_CONTENT, RES_DAT_ERR_DATA_FILE,
                          RES_DAT_ERR_INI_FILE, RES_DAT_ERR_NOT_FOUND})
         fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
@@ -78,6 +79,7 @@ const Tag_Option kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"}, {"--dmt-
                                      {"--modeline", "a modeline"},      {nullptr, nullptr}};
 const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
                                    {"--edid", "an EDID file"},
+                                   {"--monitor", "a monitor name"},
                                    {"--force", nullptr},
                                    {nullptr, nullptr}};
 
@@ -132,17 +134,20 @@ const Tag_Command kCommands[] = {
      "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
      "for them to OUT, which must not be FILE itself (by any name).\n",
      nullptr, RunIni},
-    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]",
+    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID] [--monitor NAME]",
      "Check every timing block and the file as a whole.", 1, 1, kLintOptions,
      "Checks every timing block of FILE and the file as a whole. Prints one line\n"
      "per finding, sorted by line:\n"
      "  FILE:LINE: error|warning: TEXT [RULE]\n"
      "then a summary line:\n"
      "  FILE: N errors, M warnings\n"
-     "and exits 1 when there are errors. --range gives the monitor's range:\n"
-     "horizontal frequency in kHz, refresh in Hz, pixel clock in MHz, e.g.\n"
-     "30-70,50-120,110; --edid EDID takes it from the Display Range Limits of the\n"
-     "monitor's EDID.\n",
+     "and exits 1 when there are errors, 2 when FILE or EDID does not load.\n"
+     "--range gives a monitor's range: horizontal frequency in kHz, refresh in\n"
+     "Hz, pixel clock in MHz, e.g. 30-70,50-120,110; --edid EDID takes it from the\n"
+     "Display Range Limits of the monitor's EDID. The range applies to the blocks\n"
+     "of monitor NAME (--monitor); without --monitor, --edid applies it to the\n"
+     "monitor the EDID names when FILE has it (a note says which), and a range\n"
+     "applies to every block otherwise.\n",
      PrintLintRules, RunLint},
     {"timing", "SOURCE", "Print a timing block from the VESA DMT list, CVT, GTF or a modeline.", 0,
      0, kTimingOptions,

@@ -14,11 +14,15 @@
 #include <vector>
 
 #include "resdat/resdat.h"
+#include "timing/edid.h"
+#include "tools/lint/lint.h"
 
 // The exit status of every command (main.cpp's table says what each means).
 constexpr int kExitOk = 0;
-constexpr int kExitRefused = 1;
+constexpr int kExitRefused = 1; // also: lint found errors, diff found differences
 constexpr int kExitUsage = 2;
+// Of lint and diff: a file they must read does not load (kExitUsage's row).
+constexpr int kExitUnread = kExitUsage;
 
 struct Tag_Command;
 
@@ -145,12 +149,24 @@ int AddModesToFile(const std::string &file, const std::string &monitor_name, boo
 int RunAddMode(const Tag_Invocation &call);
 
 // EDID (edid_commands.cpp).
-struct Tag_Lint_Range;
 int RunEdid(const Tag_Invocation &call);
 int RunImportEdid(const Tag_Invocation &call);
-// The range of the EDID file's Display Range Limits; false with the fault
-// reported.
-bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range);
+
+// A monitor's range as a command line gives it: --range
+// HMIN-HMAX,VMIN-VMAX,CLOCKMAX (kHz, Hz, MHz) or --edid EDID (the EDID's
+// Display Range Limits), not both.
+struct Tag_Range_Option {
+    bool given;            // one of them is given
+    Tag_Lint_Range lint;   // the range as lint checks it
+    Tag_Edid_Range edid;   // in an EDID's units (present when given)
+    std::string edid_name; // --edid: the monitor's name as the EDID gives it
+};
+// Read the range options into *range. whole: the command keeps the range in
+// an EDID's units, whole kHz and Hz (a --range with fractions is a usage
+// error; the clock is taken up to the kHz). kExitOk, the usage error, or
+// unread with the fault reported when the EDID cannot be read or has no
+// range limits.
+int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Range_Option *range);
 // The picture of a timing record's block written to out (show --svg); false
 // with the fault reported.
 bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,
