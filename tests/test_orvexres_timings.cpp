@@ -410,6 +410,7 @@ TEST_F(OrvexresEdid, AModeOfAResolutionListedBeforeIsLeftOut) {
                                       "monitor lists 640x480x60 as T0:640x480x60\n"))
         << printed.out;
     EXPECT_EQ(LineOf(printed.out, "timing1 ="), 0) << "one resolution line";
+    EXPECT_EQ(LineOf(printed.out, "; skipped:"), 0) << "said once, in the left out line";
     std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
     Result r = Tool({"import-edid", file, edid});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -417,6 +418,28 @@ TEST_F(OrvexresEdid, AModeOfAResolutionListedBeforeIsLeftOut) {
                                 "Twice lists 640x480x60 as block T13:640x480x60"))
         << r.err;
     EXPECT_EQ(Tool({"lint", file}).status, 0);
+}
+
+// The standard timing of the DTD's 1280x1024 at 60 Hz is folded into it; a
+// CVT code (1024x768, 60 Hz) has a reserved bit set; the dump repeats the
+// base block, which announces no extension.
+TEST_F(OrvexresEdid, TheHeadingCountsTheFoldedTheNotesAndTheTrailingBlocks) {
+    Edid_Layout layout;
+    layout.standard = {Bytes{0x81, 0x80}};
+    layout.descriptors = {Dtd(kDtd1280), Name("Notes\n"),
+                          Descriptor(0xf8, 0, {0x01, 0x7f, 0x11, 0x28})};
+    Bytes bytes = Build(layout);
+    bytes = bytes + bytes;
+    Result r = Tool({"edid", EdidFile("notes.bin", bytes)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Strings lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "; EDID 1.3 of Notes, 1 block (the dump holds 1 more, not decoded); "
+                        "folded into the detailed timings they repeat: 1 of the standard timings");
+    EXPECT_TRUE(StartsWith(lines[1], "; note: the dump goes on after the blocks")) << lines[1];
+    EXPECT_TRUE(StartsWith(lines[2], "; note: a CVT 3-byte code has reserved bits")) << lines[2];
+    EXPECT_EQ(lines[3], "[M0]");
+    EXPECT_EQ(LineStarting(r.out, "timing1 = "), "timing1 = T1:1024x768x60");
 }
 
 TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {

@@ -98,21 +98,55 @@ std::string PrintedId(size_t n, const Tag_Video_Timing &t) {
     return id;
 }
 
-// The heading comments: the EDID, the modes skipped and those left out.
+// The mode lists of an EDID, by Edid_Source, for the summary comment.
+const char *const kSourceLists[kEdidSourceKinds] = {"detailed timings", "established timings",
+                                                    "standard timings", "established timings III",
+                                                    "CVT 3-byte codes", "video descriptors"};
+
+// The summary comment: the EDID, its blocks (and those after them, not
+// decoded), its range, and the modes of the lists folded into the detailed
+// timings they repeat.
+void PrintEdidSummary(const Tag_Edid &edid) {
+    std::string line = "; EDID " + std::to_string(edid.version) + "." +
+                       std::to_string(edid.revision) + " of " + Printable(edid.name) + ", " +
+                       std::to_string(edid.block_count) +
+                       (edid.block_count == 1 ? " block" : " blocks");
+    if (edid.trailing_blocks > 0)
+        line += " (the dump holds " + std::to_string(edid.trailing_blocks) + " more, not decoded)";
+    if (edid.range.present)
+        line += "; " + RangeText(edid);
+    const char *lead = "; folded into the detailed timings they repeat: ";
+    for (int32_t source = 0; source < kEdidSourceKinds; ++source) {
+        if (edid.folded[source] == 0)
+            continue;
+        line += lead + std::to_string(edid.folded[source]) + " of the " + kSourceLists[source];
+        lead = ", ";
+    }
+    printf("%s\n", line.c_str());
+}
+
+// The heading comments: the summary, the decoder's notes, the modes skipped
+// and, by name, those left out for a resolution listed.
 void PrintEdidHeading(const Tag_Edid &edid) {
-    printf("; EDID %d.%d of %s, %d block%s%s%s\n", edid.version, edid.revision,
-           Printable(edid.name).c_str(), edid.block_count, edid.block_count == 1 ? "" : "s",
-           edid.range.present ? "; " : "", RangeText(edid).c_str());
+    PrintEdidSummary(edid);
+    for (int32_t note = 0; note < kEdidNoteKinds; ++note)
+        if ((edid.notes & GetEdidNoteBit(static_cast<Edid_Note>(note))) != 0)
+            printf("; note: %s\n", DescribeEdidNote(static_cast<Edid_Note>(note)));
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
-        if (edid.skipped[kind] > 0)
+        if (edid.skipped[kind] > 0 && kind != static_cast<int32_t>(Edid_Skip::kSameId))
             printf("; skipped: %d %s\n", edid.skipped[kind],
                    DescribeEdidSkip(static_cast<Edid_Skip>(kind)));
-    for (const Tag_Edid_Skip *left : LeftOut(edid)) {
+    const std::vector<const Tag_Edid_Skip *> left_out = LeftOut(edid);
+    for (const Tag_Edid_Skip *left : left_out) {
         const Tag_Video_Timing &kept = edid.modes[left->kept].timing;
         printf("; left out: %s: the monitor lists %s as %s\n", Describe(left->mode).c_str(),
                ResolutionOf(kept).c_str(),
                PrintedId(static_cast<size_t>(left->kept), kept).c_str());
     }
+    const int32_t unnamed = edid.skipped[static_cast<int32_t>(Edid_Skip::kSameId)] -
+                            static_cast<int32_t>(left_out.size());
+    if (unnamed > 0)
+        printf("; left out: %d more of a resolution the monitor lists\n", unnamed);
 }
 
 } // namespace

@@ -199,12 +199,15 @@ const Tag_Command kCommands[] = {
      "III, the standard timings (by the formula the Display Range Limits name, a\n"
      "secondary GTF curve included), the CVT 3-byte codes and the CTA-861 video\n"
      "data blocks, one block per distinct mode, each with a comment saying where\n"
-     "it came from; the Display Range Limits in a comment line. A monitor lists a\n"
-     "resolution once: of the modes of one resolution the preferred one is kept,\n"
-     "else the first, and the others are left out, each in a comment naming the\n"
-     "block kept. The name is --name when given, else the EDID's product name (or\n"
-     "maker and product code). A bad checksum, length or hex is refused (exit 1);\n"
-     "--force decodes despite a checksum.\n",
+     "it came from. The comments before the monitor block sum the EDID up (its\n"
+     "blocks, the blocks of a longer dump not decoded, the Display Range Limits,\n"
+     "the modes of each list folded into a detailed timing they repeat), give\n"
+     "the decoder's notes and count the modes a timing block cannot hold. A\n"
+     "monitor lists a resolution once: of the modes of one resolution the\n"
+     "preferred one is kept, else the first, and the others are left out, each\n"
+     "in a comment naming the block kept. The name is --name when given, else\n"
+     "the EDID's product name (or maker and product code). A bad checksum,\n"
+     "length or hex is refused (exit 1); --force decodes despite a checksum.\n",
      nullptr, RunEdid},
     {"import-edid", "FILE EDID [--name NAME] [--force]",
      "Add a monitor's EDID to a data file as a new monitor.", 2, 2, kEdidOptions,
