@@ -1,5 +1,5 @@
 // orvexres end to end, the commands on timings: lint, timing, modeline,
-// modelines, add-mode, edid, import-edid and show --svg.
+// modelines, add-mode, edid, import-edid, show --svg, make-edid and chart.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -511,6 +511,128 @@ TEST_F(OrvexresEdid, TheBundledEdidImportsIntoTheBundledExample) {
     EXPECT_EQ(r.out, file + ": added monitor ORVEX PV19: 7 modes (1 new block, 6 reused)\n")
         << r.err;
     EXPECT_EQ(Tool({"lint", file, "--edid", edid}).out, file + ": 0 errors, 0 warnings\n");
+}
+
+// ---------------------------------------------------------------------------
+// make-edid, chart
+// ---------------------------------------------------------------------------
+
+// edid-decode's verdict: --check exits 0.
+bool EdidDecodeChecks(const std::string &path) {
+    return std::system(("edid-decode --check " + Quote(path) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+using OrvexresMakeEdid = Orvexres;
+
+// Each monitor of the example: the EDID passes edid-decode --check, and edid
+// prints each of its modes back as the example's own block (the example's
+// blocks are written as edid writes blocks), and no other.
+TEST_F(OrvexresMakeEdid, EveryMonitorOfTheExampleComesBack) {
+    std::vector<std::pair<std::string, std::string>> blocks = ExampleBlocks();
+    for (const std::string &line : Lines(Tool({"list", example}).out)) {
+        const std::string name = line.substr(line.find('\t') + 1);
+        const std::string out = dir.File(name + ".edid");
+        Result made = Tool({"make-edid", example, name, out});
+        ASSERT_EQ(made.status, 0) << name << ": " << made.err;
+        EXPECT_TRUE(EdidDecodeChecks(out)) << name;
+        Result back = Tool({"edid", out});
+        Strings modes = Lines(Tool({"list", example, name}).out);
+        EXPECT_EQ(LineOf(back.out, "timing" + std::to_string(modes.size()) + " = "), 0) << name;
+        for (const std::string &mode : modes) {
+            auto block = std::find_if(blocks.begin(), blocks.end(),
+                                      [&](const auto &b) { return b.first == mode; });
+            size_t at = back.out.find(":" + mode + "]\n");
+            ASSERT_NE(at, std::string::npos) << name << " " << mode;
+            EXPECT_EQ(back.out.compare(at + mode.size() + 3, block->second.size(), block->second),
+                      0)
+                << name << " " << mode;
+        }
+    }
+}
+
+TEST_F(OrvexresMakeEdid, BadInputWritesNothingOrAnEdidThatChecks) {
+    const std::string forty = "A monitor name of forty characters, yes!";
+    const std::string fast = Tool({"timing", "--cvt", "2560x1600x120"}).out; // 734.75 MHz
+    std::string file =
+        DataFile("ORVEXRES.DAT", std::string(kHead) + "[M1]\nname=Empty\n\n[M2]\nname=" + forty +
+                                     "\nt=T0:640x480x60\n\n[M3]\nname=Fast\nt=T1:2560x1600x120\n"
+                                     "t=T0:640x480x60\n\n[M4]\nname=Only fast\n"
+                                     "t=T1:2560x1600x120\n\n[T0:640x480x60]\n" +
+                                     kBody640 + "\n[T1:2560x1600x120]\n" + fast);
+    const std::string out = dir.File("made.edid");
+    struct Row {
+        std::string monitor;
+        Strings options;
+        int status;
+        const char *words; // on standard error
+    } rows[] = {
+        {"Empty", {}, 1, "the monitor has 0 modes"},
+        {forty, {}, 0, "note: the EDID names the monitor \"A monitor nam\" (13 characters"},
+        {"Fast", {}, 0, "2560x1600x120 (block T1:2560x1600x120) left out: its clock is above"},
+        {"Only fast", {}, 1, "no mode fits a detailed timing exactly"},
+        {"Fast", {"--vendor", "O1V"}, 1, "the vendor 'O1V' is not three letters"},
+        {"Fast", {"--product", "65536"}, 1, "the product code 65536 is outside"},
+        {"Fast", {"--product", "0x10"}, 2, "--product needs a decimal number"},
+        {"Fast", {"--range", "30-300,50-75,100"}, 1, "horizontal rate 30 .. 300 kHz"},
+        {"Fast", {"--range", "30-70,50.5-75,100"}, 2, "not whole kHz and Hz"},
+        {"Fast", {"--range", "30-70,50-75,100", "--edid", out}, 2, "unknown option '--edid'"},
+    };
+    for (const Row &row : rows) {
+        remove(out.c_str());
+        Strings args = {"make-edid", file, row.monitor, out};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, row.status) << row.monitor << ": " << r.err;
+        EXPECT_TRUE(Contains(r.err, row.words)) << row.monitor << ": " << r.err;
+        EXPECT_EQ(FileExists(out), row.status == 0) << row.monitor;
+        if (row.status == 0)
+            EXPECT_TRUE(EdidDecodeChecks(out)) << row.monitor;
+    }
+    const std::string before = ReadBytes(file);
+    EXPECT_EQ(Tool({"make-edid", file, "Fast", dir.path() + "/./ORVEXRES.DAT"}).status, 1);
+    EXPECT_EQ(ReadBytes(file), before);
+}
+
+using OrvexresChart = Orvexres;
+
+// Orvex ProView 17 against 30-64 kHz, 50-75 Hz, 100 MHz: 1024x768 at 75.03 Hz
+// and 1152x864 at 67.5 kHz lie outside, 1280x1024 at 60 Hz (63.98 kHz) needs
+// 108 MHz; the EDID's 30-81 kHz, 56-76 Hz, 140 MHz takes in all nine.
+TEST_F(OrvexresChart, ModesAgainstTheRangeValidForXmllint) {
+    const std::string edid = ORVEX_SOURCE_DIR "/examples/orvex-pv19.edid";
+    const std::string svg = dir.File("chart.svg");
+    const std::pair<Strings, const char *> rows[] = {
+        {{}, "9 modes\n"},
+        {{"--range", "30-64,50-75,100"},
+         "9 modes, 6 inside the range, 2 outside it, 1 over the clock limit\n"},
+        {{"--edid", edid}, "9 modes, 9 inside the range, 0 outside it, 0 over the clock limit\n"},
+    };
+    for (const auto &row : rows) {
+        Strings args = {"chart", example, "Orvex ProView 17", "--svg", svg};
+        args.insert(args.end(), row.first.begin(), row.first.end());
+        Result r = Tool(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, svg + ": chart of Orvex ProView 17: " + row.second);
+        EXPECT_EQ(std::system(("xmllint --noout " + Quote(svg)).c_str()), 0) << row.second;
+        EXPECT_TRUE(Contains(ReadBytes(svg), "<title>1152x864x75: 1152x864, 67.500 kHz"));
+    }
+    const std::string empty = DataFile("empty.dat", std::string(kHead) + "[M1]\nname=Empty\n\n" +
+                                                        "[T0:640x480x60]\n" + kBody640);
+    const std::pair<Strings, int> bad[] = {
+        {{"chart", example, "Generic"}, 2},
+        {{"chart", example, "Generic", "--svg", example}, 1},
+        {{"chart", example, "Generic", "--svg", edid, "--edid", edid}, 1},
+        {{"chart", example, "Generic", "--svg", svg, "--edid", edid, "--range", "1-2,3-4,5"}, 2},
+        {{"chart", empty, "Empty", "--svg", svg}, 1},
+        {{"chart", example, "Nobody", "--svg", svg}, 1},
+    };
+    remove(svg.c_str());
+    for (const auto &row : bad) {
+        Result r = Tool(row.first);
+        EXPECT_EQ(r.status, row.second) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(FileExists(svg));
 }
 
 } // namespace

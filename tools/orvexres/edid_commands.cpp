@@ -1,7 +1,7 @@
 // orvexres: what a monitor reports about itself (EDID): edid prints it as a
 // monitor block and its timing blocks, import-edid adds it to a data file,
-// and lint --edid takes the monitor's range from it. Also show --svg, the
-// picture of one block.
+// make-edid makes one from a monitor of a data file, and lint --edid and
+// chart --edid take the monitor's range from it (the range options).
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "timing/edid.h"
-#include "timing/svg.h"
 #include "timing/timing.h"
 #include "tools/lint/lint.h"
 #include "tools/orvexres/orvexres.h"
@@ -47,18 +46,6 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
 std::string MonitorName(const Tag_Invocation &call, const Tag_Edid &edid) {
     const std::string *name = FindOption(call, "--name");
     return name != nullptr ? *name : std::string(edid.name);
-}
-
-// "range 30-83 kHz, 56-76 Hz, clock up to 150 MHz", or "" without the
-// Display Range Limits.
-std::string RangeText(const Tag_Edid &edid) {
-    if (!edid.range.present)
-        return "";
-    char text[160];
-    snprintf(text, sizeof text, "range %d-%d kHz, %d-%d Hz, clock up to %g MHz",
-             edid.range.h_min_khz, edid.range.h_max_khz, edid.range.v_min_hz, edid.range.v_max_hz,
-             edid.range.max_clock_khz / 1000.0);
-    return text;
 }
 
 // The modes left out for the resolution of a mode kept (DecodeEdid keeps one
@@ -114,7 +101,7 @@ void PrintEdidSummary(const Tag_Edid &edid) {
     if (edid.trailing_blocks > 0)
         line += " (the dump holds " + std::to_string(edid.trailing_blocks) + " more, not decoded)";
     if (edid.range.present)
-        line += "; " + RangeText(edid);
+        line += "; " + RangeText(edid.range);
     const char *lead = "; folded into the detailed timings they repeat: ";
     for (int32_t source = 0; source < kEdidSourceKinds; ++source) {
         if (edid.folded[source] == 0)
@@ -150,6 +137,13 @@ void PrintEdidHeading(const Tag_Edid &edid) {
 }
 
 } // namespace
+
+std::string RangeText(const Tag_Edid_Range &range) {
+    char text[160];
+    snprintf(text, sizeof text, "range %d-%d kHz, %d-%d Hz, clock up to %g MHz", range.h_min_khz,
+             range.h_max_khz, range.v_min_hz, range.v_max_hz, range.max_clock_khz / 1000.0);
+    return text;
+}
 
 int RunEdid(const Tag_Invocation &call) {
     Tag_Edid edid;
@@ -281,27 +275,114 @@ int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Rang
     return kExitOk;
 }
 
-bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,
-                        const Tag_Timing_Info *info) {
-    Tag_Timing_Block_Report report;
-    Tag_Timing_Error error{};
-    std::vector<char> svg(kTimingSvgSize);
-    if (!ParseTimingBlock(info->info_block, &report) ||
-        !RenderTimingSvg(&report.timing, title, svg.data(), svg.size(), &error)) {
-        Report(file, 0, RES_DAT_ERR_CONTENT,
-               "timing block " + BlockId(info) + " is no whole mode to draw" +
-                   (error.reason[0] != '\0' ? std::string(": ") + error.reason : std::string()),
-               "run 'orvexres lint " + ShellWord(file) + "' to see what is wrong with it");
+namespace {
+
+// --product N: a decimal number (the encoder checks its range); false when
+// the text is not one.
+bool ParseProduct(const std::string &text, int32_t *product) {
+    if (text.empty() || text.size() > 9)
         return false;
+    int32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
     }
-    FILE *fp = fopen(out.c_str(), "wb");
-    size_t length = strlen(svg.data());
-    bool ok = fp != nullptr && fwrite(svg.data(), 1, length, fp) == length;
-    if (fp != nullptr && fclose(fp) != 0)
-        ok = false;
-    if (!ok)
-        Report(out, 0, RES_DAT_ERR_DATA_FILE, "the picture cannot be written",
-               "check that the directory exists, that you may write there and that the disk "
-               "has room");
-    return ok;
+    *product = value;
+    return true;
+}
+
+// The modes that went nowhere, and a name the EDID cuts short, as notes on
+// standard error.
+void NoteWhatIsLeftOut(const std::string &out, const Tag_Monitor_Modes &modes,
+                       const std::vector<Tag_Edid_Placement> &placements, const Tag_Edid &edid) {
+    std::string where = Printable(out);
+    for (size_t i = 0; i < placements.size(); ++i) {
+        const Tag_Edid_Placement &place = placements[i];
+        if (place.where != Edid_Placed::kNowhere)
+            continue;
+        std::string why = DescribeEdidUnplaced(place.reason);
+        if (place.reason == Edid_Unplaced::kSameId)
+            why += ", block " + modes.blocks[static_cast<size_t>(place.other)];
+        fprintf(stderr, "%s: note: %s (block %s) left out: %s\n", where.c_str(),
+                Printable(modes.resolutions[i]).c_str(), Printable(modes.blocks[i]).c_str(),
+                why.c_str());
+    }
+    if (modes.name != edid.name)
+        fprintf(stderr, "%s: note: the EDID names the monitor \"%s\" (%zu characters at most)\n",
+                where.c_str(), Printable(edid.name).c_str(), kEdidNameSize - 1);
+}
+
+// The summary of the EDID written: the preferred mode, where the modes went
+// and the range.
+void PrintMadeEdid(const std::string &out, const Tag_Monitor_Modes &modes,
+                   const std::vector<Tag_Edid_Placement> &placements, const Tag_Edid &edid,
+                   bool range_given) {
+    size_t count[static_cast<int32_t>(Edid_Placed::kNowhere) + 1] = {};
+    for (const Tag_Edid_Placement &place : placements)
+        ++count[static_cast<int32_t>(place.where)];
+    std::string preferred = "none";
+    for (int32_t i = 0; i < edid.mode_count; ++i)
+        if (edid.modes[i].preferred)
+            preferred = ResolutionOf(edid.modes[i].timing);
+    printf("%s: EDID %d.%d of %s written: %zu mode%s, the preferred %s: %zu as established "
+           "timings, %zu as standard timings, %zu as detailed timings, %zu repeated, %zu left "
+           "out; %s (%s)\n",
+           Printable(out).c_str(), edid.version, edid.revision, Printable(modes.name).c_str(),
+           placements.size(), placements.size() == 1 ? "" : "s", preferred.c_str(),
+           count[static_cast<int32_t>(Edid_Placed::kEstablished)],
+           count[static_cast<int32_t>(Edid_Placed::kStandard)],
+           count[static_cast<int32_t>(Edid_Placed::kDetailed)],
+           count[static_cast<int32_t>(Edid_Placed::kRepeat)],
+           count[static_cast<int32_t>(Edid_Placed::kNowhere)], RangeText(edid.range).c_str(),
+           range_given ? "as given" : "from the modes");
+}
+
+} // namespace
+
+int RunMakeEdid(const Tag_Invocation &call) {
+    const std::string &file = call.args[0];
+    const std::string &out = call.args[2];
+    Tag_Range_Option range;
+    if (int status = ReadRangeOption(call, true, kExitRefused, &range); status != kExitOk)
+        return status;
+    const std::string *vendor = FindOption(call, "--vendor");
+    const std::string *product_text = FindOption(call, "--product");
+    int32_t product = 0;
+    if (product_text != nullptr && !ParseProduct(*product_text, &product))
+        return UsageError(call.command, "--product needs a decimal number from 0 to 65535, not '" +
+                                            Printable(*product_text) + "'");
+    if (!OutputIsNotInput(file, out, RES_DAT_ERR_DATA_FILE))
+        return kExitRefused;
+    Tag_Database db;
+    Tag_Monitor_Modes modes;
+    if (!db.Load(file) || !ReadMonitorModes(file, call.args[1], &modes))
+        return kExitRefused;
+    const Tag_Edid_Request request = {modes.name.c_str(),
+                                      vendor != nullptr ? vendor->c_str() : nullptr,
+                                      product,
+                                      range.given ? &range.edid : nullptr,
+                                      modes.timings.data(),
+                                      static_cast<int32_t>(modes.timings.size())};
+    std::vector<Tag_Edid_Placement> placements(modes.timings.size());
+    uint8_t block[kEdidBlockSize];
+    Tag_Timing_Error error{};
+    Tag_Edid edid;
+    if (!EncodeEdid(&request, block, placements.data(), nullptr, &error)) {
+        Report(file, 0, RES_DAT_ERR_CONTENT,
+               "no EDID of monitor " + modes.name + " can be made: " + error.reason,
+               "nothing was written; see 'orvexres make-edid --help'");
+        return kExitRefused;
+    }
+    if (!DecodeEdid(block, sizeof block, false, &edid, &error)) { // what a system reads
+        Report(out, 0, RES_DAT_ERR_CONTENT,
+               std::string("the EDID made does not decode: ") + error.reason,
+               "nothing was written; report this with the data file");
+        return kExitRefused;
+    }
+    if (!WriteOutput(out, block, sizeof block, "the EDID"))
+        return kExitRefused;
+    PrintMadeEdid(out, modes, placements, edid, range.given);
+    NoteWhatIsLeftOut(out, modes, placements, edid);
+    return kExitOk;
 }

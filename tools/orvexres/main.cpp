@@ -83,6 +83,17 @@ const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in 
                                    {"--force", nullptr},
                                    {nullptr, nullptr}};
 
+const Tag_Option kMakeEdidOptions[] = {
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
+    {"--vendor", "three letters"},
+    {"--product", "a number from 0 to 65535"},
+    {nullptr, nullptr}};
+const Tag_Option kChartOptions[] = {
+    {"--svg", "a file name"},
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
+    {"--edid", "an EDID file"},
+    {nullptr, nullptr}};
+
 const Tag_Command kCommands[] = {
     {"check", "FILE", "Load FILE and print a one-line summary, or where and why it is refused.", 1,
      1, kNoOptions,
@@ -220,6 +231,44 @@ const Tag_Command kCommands[] = {
      "bring no new lint error before it replaces the file; otherwise nothing\n"
      "changes (exit 1).\n",
      nullptr, RunImportEdid},
+    {"make-edid",
+     "FILE MONITOR OUT [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX] [--vendor ABC] [--product N]",
+     "Write an EDID of a monitor of the file, for a system to load in its place.", 3, 3,
+     kMakeEdidOptions,
+     "Writes to OUT the EDID 1.3 (one 128-byte block, binary) of an analog\n"
+     "monitor with MONITOR's name (an EDID holds 13 characters of it), its\n"
+     "modes (each block read by key; the first mode the preferred detailed\n"
+     "timing, the others established timings, standard timings or detailed\n"
+     "timings while descriptors remain) and a range: --range, in whole kHz and\n"
+     "Hz, the clock in MHz (an EDID holds it in steps of 10 MHz, taken up), or\n"
+     "else the modes' own, rounded outward. --vendor gives the maker's three\n"
+     "letters (default ORV), --product the product code (default 0). Prints\n"
+     "the preferred mode, where the modes went and the range:\n"
+     "  OUT: EDID 1.3 of MONITOR written: N modes, the preferred WxHxR: N as\n"
+     "  established timings, N as standard timings, N as detailed timings, N\n"
+     "  repeated, N left out; range ... (as given|from the modes)\n"
+     "and names each mode left out (no room, a clock above 655.35 MHz, a count\n"
+     "a detailed timing cannot hold ...) in a note on standard error; the\n"
+     "exit status is 0 all the same. A monitor without modes, or none a detailed\n"
+     "timing holds for the preferred one, a vendor, product code or range an\n"
+     "EDID cannot hold are refused (exit 1) and nothing is written. OUT must not\n"
+     "be FILE itself (by any name).\n",
+     nullptr, RunMakeEdid},
+    {"chart", "FILE MONITOR --svg OUT [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]",
+     "Draw a monitor's modes by horizontal frequency and refresh, against its range.", 2, 2,
+     kChartOptions,
+     "Draws MONITOR's modes (each block read by key) into OUT as an SVG chart:\n"
+     "one point per mode at its horizontal frequency (kHz, across) and refresh\n"
+     "(Hz, up), with a tooltip naming the mode and its figures. With a range\n"
+     "(--range in whole kHz and Hz, the clock in MHz, or --edid EDID, the EDID's\n"
+     "Display Range Limits) the range is a rectangle, the points inside it green,\n"
+     "those outside it red, those over the clock limit orange, with a legend.\n"
+     "Prints\n"
+     "  OUT: chart of MONITOR: N modes, N inside the range, N outside it, N over\n"
+     "  the clock limit\n"
+     "(the counts after the first with a range only). OUT must be neither FILE\n"
+     "nor EDID (by any name).\n",
+     nullptr, RunChart},
 };
 
 void PrintCommandUsage(FILE *out, const Tag_Command &command) {

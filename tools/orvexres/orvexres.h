@@ -91,6 +91,10 @@ bool SameFile(const std::string &a, const std::string &b);
 // reported (the database's code says what kind of file the output is).
 bool OutputIsNotInput(const std::string &input, const std::string &out, int32_t code);
 
+// Write bytes to out, a new file or one written over; false with the fault
+// reported, what naming the output ("the picture").
+bool WriteOutput(const std::string &out, const void *bytes, size_t size, const char *what);
+
 // The database of one command: loaded on request, returned to its fresh state
 // when the command ends, whatever path it takes.
 struct Tag_Database {
@@ -109,6 +113,17 @@ Tag_Monitor_Entry *FindMonitor(const std::string &file, const std::string &name)
 Tag_Resolution_Entry *FindResolution(const std::string &file, const Tag_Monitor_Entry *monitor,
                                      const std::string &res_id);
 size_t CountResolutions(const Tag_Monitor_Entry *monitor);
+// One monitor's modes: its resolutions in list order, each block read by
+// key.
+struct Tag_Monitor_Modes {
+    std::string name; // as the file spells it
+    std::vector<Tag_Video_Timing> timings;
+    std::vector<std::string> resolutions; // "WxHxR" as the monitor lists it
+    std::vector<std::string> blocks;      // "Tn:WxHxR" (BlockId)
+};
+// The modes of the loaded database's monitor of that name; false with the
+// refusal reported (no such monitor, a block that is no whole mode by key).
+bool ReadMonitorModes(const std::string &file, const std::string &name, Tag_Monitor_Modes *modes);
 // "Tn:WxHxR" of a timing record, n its position.
 std::string BlockId(const Tag_Timing_Info *info);
 // "WxHxR" of a timing's size and nominal refresh: the resolution a monitor
@@ -148,9 +163,13 @@ int AddModesToFile(const std::string &file, const std::string &monitor_name, boo
                    std::vector<std::string> *block_ids = nullptr);
 int RunAddMode(const Tag_Invocation &call);
 
-// EDID (edid_commands.cpp).
+// EDID (edid_commands.cpp): edid, import-edid, make-edid, and the range
+// options of lint and chart.
 int RunEdid(const Tag_Invocation &call);
 int RunImportEdid(const Tag_Invocation &call);
+int RunMakeEdid(const Tag_Invocation &call);
+// "range 30-83 kHz, 56-76 Hz, clock up to 150 MHz".
+std::string RangeText(const Tag_Edid_Range &range);
 
 // A monitor's range as a command line gives it: --range
 // HMIN-HMAX,VMIN-VMAX,CLOCKMAX (kHz, Hz, MHz) or --edid EDID (the EDID's
@@ -167,9 +186,11 @@ struct Tag_Range_Option {
 // unread with the fault reported when the EDID cannot be read or has no
 // range limits.
 int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Range_Option *range);
-// The picture of a timing record's block written to out (show --svg); false
-// with the fault reported.
+// Pictures (picture_commands.cpp): the picture of a timing record's block
+// written to out (show --svg), false with the fault reported; a monitor's
+// range chart.
 bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,
                         const Tag_Timing_Info *info);
+int RunChart(const Tag_Invocation &call);
 
 #endif
