@@ -100,8 +100,7 @@ int RunLint(const Tag_Invocation &call) {
         return kExitRefused;
     std::vector<Tag_Lint_Finding> findings;
     if (!LintDatabase(range.given ? &range.lint : nullptr, monitor, Collect, &findings)) {
-        Report(file, 0, RES_DAT_ERR_OUT_OF_MEMORY, GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY),
-               GetResDatFindingHint(RES_DAT_FOUND_NO_MEMORY));
+        ReportOutOfMemory(file);
         return kExitRefused;
     }
     return PrintFindings(file, &findings);

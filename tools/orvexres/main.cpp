@@ -269,6 +269,33 @@ const Tag_Command kCommands[] = {
      "(the counts after the first with a range only). OUT must be neither FILE\n"
      "nor EDID (by any name).\n",
      nullptr, RunChart},
+    {"diff", "A B",
+     "Compare two data files by what they mean: variables, monitors, resolutions, timings.", 2, 2,
+     kNoOptions,
+     "Loads A, then B, and prints one line per difference of meaning, in this\n"
+     "order and in these forms (NAME and RES as the files spell them, in double\n"
+     "quotes when they hold blanks; an unset variable or a field not read by key\n"
+     "shows as -):\n"
+     "  ~ variable VAR: OLD -> NEW       a header variable (BusType ... DefMode)\n"
+     "  - monitor NAME                   a monitor only A has\n"
+     "  ~ monitor NAME name: OLD -> NEW  its name spelt otherwise\n"
+     "  - monitor NAME resolution RES    a resolution only A's monitor lists\n"
+     "  + monitor NAME resolution RES    a resolution only B's monitor lists\n"
+     "  ~ monitor NAME resolution RES position: OLD -> NEW\n"
+     "                                   listed at another place (from 1) among\n"
+     "                                   those both list\n"
+     "  ~ monitor NAME resolution RES FIELD: OLD -> NEW\n"
+     "                                   a field of its block read by key (hdr\n"
+     "                                   ... vp, written as a block writes it)\n"
+     "  + monitor NAME                   a monitor only B has\n"
+     "Monitors compare by name and resolutions by id, ignoring case; the monitor\n"
+     "lines come in A's order, those of resolutions in B's (after those removed),\n"
+     "each monitor's after its own line; NAME is A's spelling where both have it.\n"
+     "A resolution a monitor lists again is RES#2, #3 and so on. Block numbers,\n"
+     "the order of the blocks and of the monitors, comments and blank lines do\n"
+     "not count, nor do blocks no monitor lists. Exits 0 when the files mean the\n"
+     "same, 1 when they differ, 2 when one does not load.\n",
+     nullptr, RunDiff},
 };
 
 void PrintCommandUsage(FILE *out, const Tag_Command &command) {

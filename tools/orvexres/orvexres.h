@@ -79,6 +79,8 @@ void Report(const std::string &file, int32_t line, int32_t code, const std::stri
             const std::string &hint);
 // Why ReadDatFile refused the file, with the database's detail and hint.
 void ReportLoadFailure(const std::string &file);
+// That memory ran out while the command worked on the file (code 1).
+void ReportOutOfMemory(const std::string &file);
 
 // A file's bytes ("-" is standard input); false when it cannot be read or
 // holds more than limit bytes.
@@ -141,6 +143,9 @@ int RunIni(const Tag_Invocation &call);
 // Checking timings (lint_command.cpp), and the rules for its help.
 int RunLint(const Tag_Invocation &call);
 void PrintLintRules(FILE *out);
+
+// Comparing two data files (diff_command.cpp).
+int RunDiff(const Tag_Invocation &call);
 
 // Timings (timing_commands.cpp).
 // The timing of the source the command line names (--dmt, --dmt-id, --cvt

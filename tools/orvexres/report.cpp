@@ -272,3 +272,8 @@ bool ReadMonitorModes(const std::string &file, const std::string &name, Tag_Moni
     }
     return true;
 }
+
+void ReportOutOfMemory(const std::string &file) {
+    Report(file, 0, RES_DAT_ERR_OUT_OF_MEMORY, GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY),
+           GetResDatFindingHint(RES_DAT_FOUND_NO_MEMORY));
+}
