@@ -585,8 +585,9 @@ TEST_F(OrvexresMakeEdid, BadInputWritesNothingOrAnEdidThatChecks) {
         EXPECT_EQ(r.status, row.status) << row.monitor << ": " << r.err;
         EXPECT_TRUE(Contains(r.err, row.words)) << row.monitor << ": " << r.err;
         EXPECT_EQ(FileExists(out), row.status == 0) << row.monitor;
-        if (row.status == 0)
+        if (row.status == 0) {
             EXPECT_TRUE(EdidDecodeChecks(out)) << row.monitor;
+        }
     }
     const std::string before = ReadBytes(file);
     EXPECT_EQ(Tool({"make-edid", file, "Fast", dir.path() + "/./ORVEXRES.DAT"}).status, 1);
