@@ -277,21 +277,6 @@ int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Rang
 
 namespace {
 
-// --product N: a decimal number (the encoder checks its range); false when
-// the text is not one.
-bool ParseProduct(const std::string &text, int32_t *product) {
-    if (text.empty() || text.size() > 9)
-        return false;
-    int32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    *product = value;
-    return true;
-}
-
 // The modes that went nowhere, and a name the EDID cuts short, as notes on
 // standard error.
 void NoteWhatIsLeftOut(const std::string &out, const Tag_Monitor_Modes &modes,
@@ -348,8 +333,8 @@ int RunMakeEdid(const Tag_Invocation &call) {
         return status;
     const std::string *vendor = FindOption(call, "--vendor");
     const std::string *product_text = FindOption(call, "--product");
-    int32_t product = 0;
-    if (product_text != nullptr && !ParseProduct(*product_text, &product))
+    uint64_t product = 0; // the encoder checks its range
+    if (product_text != nullptr && !ParseWholeNumber(*product_text, INT32_MAX, &product))
         return UsageError(call.command, "--product needs a decimal number from 0 to 65535, not '" +
                                             Printable(*product_text) + "'");
     if (!OutputIsNotInput(file, out, RES_DAT_ERR_DATA_FILE))
@@ -360,7 +345,7 @@ int RunMakeEdid(const Tag_Invocation &call) {
         return kExitRefused;
     const Tag_Edid_Request request = {modes.name.c_str(),
                                       vendor != nullptr ? vendor->c_str() : nullptr,
-                                      product,
+                                      static_cast<int32_t>(product),
                                       range.given ? &range.edid : nullptr,
                                       modes.timings.data(),
                                       static_cast<int32_t>(modes.timings.size())};

@@ -77,30 +77,15 @@ static std::string RegeditHexLine(const char *name, const BYTE *bytes, size_t co
     return line;
 }
 
-// A refresh rate in Hz: decimal digits only, at most 2^32 - 1.
-static bool ParseRefresh(std::string_view text, uint32_t *value) {
-    if (text.empty() || text.size() > 10)
-        return false;
-    uint64_t number = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        number = number * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (number > 0xFFFFFFFFull)
-        return false;
-    *value = static_cast<uint32_t>(number);
-    return true;
-}
-
 int RunShow(const Tag_Invocation &call) {
     const std::vector<std::string> &args = call.args;
-    uint32_t wanted_refresh = 0;
+    uint64_t refresh = 0;
     const std::string *vref = FindOption(call, "--vref");
-    if (vref != nullptr && !ParseRefresh(*vref, &wanted_refresh))
+    if (vref != nullptr && !ParseWholeNumber(*vref, 0xFFFFFFFFu, &refresh))
         return UsageError(call.command, "--vref needs a refresh rate in Hz (0 to 4294967295), "
                                         "not '" +
                                             Printable(*vref) + "'");
+    const uint32_t wanted_refresh = static_cast<uint32_t>(refresh);
     const std::string &file = args[0];
     const std::string *svg = FindOption(call, "--svg");
     if (svg != nullptr && !OutputIsNotInput(file, *svg, RES_DAT_ERR_DATA_FILE))

@@ -62,6 +62,10 @@ bool HasOption(const Tag_Invocation &call, const char *name);
 // standard error; returns kExitUsage.
 int UsageError(const Tag_Command *command, const std::string &message);
 
+// A whole number of decimal digits only (no sign, no blanks), at most max;
+// false when the text is not one.
+bool ParseWholeNumber(std::string_view text, uint64_t max, uint64_t *value);
+
 // Texts from a file with control characters shown as \xNN.
 std::string Printable(std::string_view text);
 // A header variable's value for a summary line: "-" when unset, in double

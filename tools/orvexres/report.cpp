@@ -277,3 +277,18 @@ void ReportOutOfMemory(const std::string &file) {
     Report(file, 0, RES_DAT_ERR_OUT_OF_MEMORY, GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY),
            GetResDatFindingHint(RES_DAT_FOUND_NO_MEMORY));
 }
+
+bool ParseWholeNumber(std::string_view text, uint64_t max, uint64_t *value) {
+    if (text.empty() || text.size() > 19)
+        return false;
+    uint64_t number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (number > max)
+        return false;
+    *value = number;
+    return true;
+}
