@@ -134,7 +134,6 @@ bool ReadMonitorModes(const std::string &file, const std::string &name, Tag_Moni
 std::string BlockId(const Tag_Timing_Info *info);
 // "WxHxR" of a timing's size and nominal refresh: the resolution a monitor
 // lists it as.
-struct Tag_Video_Timing;
 std::string ResolutionOf(const Tag_Video_Timing &timing);
 
 // The commands on the data file itself (file_commands.cpp).
