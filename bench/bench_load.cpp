@@ -272,7 +272,7 @@ Result Measure(const char *self, const char *file, int runs) {
              long findings = 0;
              ResDatReset();
              auto start = Clock::now();
-             if (!ReadDatFile(file) || !LintDatabase(nullptr, CountFinding, &findings))
+             if (!ReadDatFile(file) || !LintDatabase(nullptr, nullptr, CountFinding, &findings))
                  exit(1);
              auto end = Clock::now();
              return Seconds(start, end);

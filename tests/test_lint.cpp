@@ -175,7 +175,7 @@ class LintFile : public FreshDatabase {
         std::vector<Found> found;
         ResDatReset();
         EXPECT_TRUE(LoadText(dir, text)) << GetResDatErrDetail();
-        EXPECT_TRUE(LintDatabase(nullptr, Collect, &found));
+        EXPECT_TRUE(LintDatabase(nullptr, nullptr, Collect, &found));
         return found;
     }
     ScratchDir dir;
@@ -226,7 +226,7 @@ TEST_F(LintFile, AResolutionListedTwiceAndADroppedLastLine) {
 TEST_F(LintFile, TheBundledExampleIsClean) {
     ASSERT_TRUE(ReadDatFile(ExampleDatPath().c_str()));
     std::vector<Found> found;
-    ASSERT_TRUE(LintDatabase(nullptr, Collect, &found));
+    ASSERT_TRUE(LintDatabase(nullptr, nullptr, Collect, &found));
     for (const Found &f : found)
         ADD_FAILURE() << f.line << ": " << f.text;
 }

@@ -1,6 +1,7 @@
 // orvexres end to end: the built tool run on the bundled example and on broken
 // files, with its standard output, standard error and exit status checked for
-// every command, the usage errors, --help and --version.
+// the commands on the data file itself (check, list, show, write, ini, diff),
+// the usage errors, --help and --version.
 #include <unistd.h>
 
 #include <algorithm>
@@ -174,7 +175,7 @@ TEST_F(OrvexresUsage, TheReadmeAgreesWithTheHelp) {
     auto line = std::find(readme.begin(), readme.end(), "orvexres check FILE");
     for (; line != readme.end() && !StartsWith(*line, "orvexres --help"); ++line)
         synopses.push_back(line->substr(9));
-    EXPECT_EQ(synopses.size(), 12u);
+    EXPECT_EQ(synopses.size(), 15u);
     for (const std::string &synopsis : synopses) {
         size_t at = help.find("\n  " + synopsis + "\n");
         EXPECT_NE(at, std::string::npos) << synopsis;
@@ -576,6 +577,72 @@ TEST_F(OrvexresIni, UncreatableOutputIsCode4NamingIt) {
     Result r = Tool({"ini", example, "Generic", "640x480x60", out});
     ExpectRefusal(r, out, 4, "the INI file cannot be created");
     EXPECT_FALSE(FileExists(out));
+}
+
+// ---------------------------------------------------------------------------
+// diff
+// ---------------------------------------------------------------------------
+
+using OrvexresDiff = Orvexres;
+
+TEST_F(OrvexresDiff, AFileMeansWhatItsWrittenCopyAndItselfMean) {
+    std::string written = dir.File("written.dat");
+    ASSERT_EQ(Tool({"write", example, written}).status, 0);
+    WriteBytes(written, ReadBytes(written) + "MemSize = 2\r\nMemConfig = 1\r\n");
+    for (const Strings &files :
+         {Strings{example, written}, Strings{written, example}, Strings{example, example}}) {
+        Result r = Tool({"diff", files[0], files[1]});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_EQ(r.out + r.err, "");
+    }
+}
+
+// The example with MemSize 1, Generic's 640x480x72 and 640x480x75 swapped,
+// block T1 (640x480x72) at 31.6 MHz, the monitor "VGA 640x480 Only" gone,
+// Orvex ProView 14 spelt in capitals and without 800x600x60, a monitor New.
+TEST_F(OrvexresDiff, OneLineADifference) {
+    std::string text = ReadBytes(example);
+    const std::pair<std::string, std::string> edits[] = {
+        {"MemSize = 2", "MemSize = 1"},
+        {"timing1 = T1:640x480x72\r\ntiming2 = T2:640x480x75",
+         "timing1 = T2:640x480x75\r\ntiming2 = T1:640x480x72"},
+        {"[T1:640x480x72]\r\nhdr=31.500mHz", "[T1:640x480x72]\r\nhdr=31.6"},
+        {"[M1]\r\nname=VGA 640x480 Only\r\ntiming0 = T0:640x480x60\r\n\r\n", ""},
+        {"name=Orvex ProView 14", "name=ORVEX PROVIEW 14"},
+        {"timing3 = T4:800x600x60\r\n\r\n[M3]",
+         "\r\n[M9]\r\nname=New\r\ntiming0 = T0:640x480x60\r\n"
+         "\r\n[M3]"},
+    };
+    for (const auto &edit : edits) {
+        size_t at = text.find(edit.first);
+        ASSERT_NE(at, std::string::npos) << edit.first;
+        text.replace(at, edit.first.size(), edit.second);
+    }
+    std::string changed = DataFile("changed.dat", text);
+    Result r = Tool({"diff", example, changed});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Lines(r.out),
+              (Strings{"~ variable MemSize: 2 -> 1",
+                       "~ monitor Generic resolution 640x480x72 position: 2 -> 3",
+                       "~ monitor Generic resolution 640x480x72 hdr: 31.500mHz -> 31.600mHz",
+                       "- monitor \"VGA 640x480 Only\"",
+                       "~ monitor \"Orvex ProView 14\" name: \"Orvex ProView 14\" -> \"ORVEX "
+                       "PROVIEW 14\"",
+                       "- monitor \"Orvex ProView 14\" resolution 800x600x60",
+                       "~ monitor \"Orvex ProView 14\" resolution 640x480x72 hdr: 31.500mHz -> "
+                       "31.600mHz",
+                       "~ monitor \"Orvex ProView 15\" resolution 640x480x72 hdr: 31.500mHz -> "
+                       "31.600mHz",
+                       "+ monitor New"}));
+    // A file that does not load, reported as check reports it; wrong usage.
+    std::string broken = DataFile("broken.dat", "MemSize=2\n");
+    for (const Strings &files : {Strings{broken, example}, Strings{example, broken}}) {
+        Result bad = Tool({"diff", files[0], files[1]});
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_EQ(bad.out, "");
+        EXPECT_EQ(bad.err, Tool({"check", broken}).err);
+    }
+    EXPECT_EQ(Tool({"diff", example}).status, 2);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // orvexres end to end, the commands on timings: lint, timing, modeline,
-// modelines, add-mode, edid, import-edid and show --svg.
+// modelines, add-mode, edid, import-edid, show --svg, make-edid and chart.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,7 +67,7 @@ TEST_F(OrvexresLint, AFileThatDoesNotLoadIsReportedAsCheckReportsIt) {
     std::string file = DataFile("broken.dat", std::string(kHead));
     Result lint = Tool({"lint", file});
     Result check = Tool({"check", file});
-    EXPECT_EQ(lint.status, 1);
+    EXPECT_EQ(lint.status, 2);
     EXPECT_EQ(lint.out, "");
     EXPECT_EQ(lint.err, check.err);
 }
@@ -410,6 +410,7 @@ TEST_F(OrvexresEdid, AModeOfAResolutionListedBeforeIsLeftOut) {
                                       "monitor lists 640x480x60 as T0:640x480x60\n"))
         << printed.out;
     EXPECT_EQ(LineOf(printed.out, "timing1 ="), 0) << "one resolution line";
+    EXPECT_EQ(LineOf(printed.out, "; skipped:"), 0) << "said once, in the left out line";
     std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
     Result r = Tool({"import-edid", file, edid});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -419,16 +420,73 @@ TEST_F(OrvexresEdid, AModeOfAResolutionListedBeforeIsLeftOut) {
     EXPECT_EQ(Tool({"lint", file}).status, 0);
 }
 
+// The standard timing of the DTD's 1280x1024 at 60 Hz is folded into it; a
+// CVT code (1024x768, 60 Hz) has a reserved bit set; the dump repeats the
+// base block, which announces no extension.
+TEST_F(OrvexresEdid, TheHeadingCountsTheFoldedTheNotesAndTheTrailingBlocks) {
+    Edid_Layout layout;
+    layout.standard = {Bytes{0x81, 0x80}};
+    layout.descriptors = {Dtd(kDtd1280), Name("Notes\n"),
+                          Descriptor(0xf8, 0, {0x01, 0x7f, 0x11, 0x28})};
+    Bytes bytes = Build(layout);
+    bytes = bytes + bytes;
+    Result r = Tool({"edid", EdidFile("notes.bin", bytes)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Strings lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "; EDID 1.3 of Notes, 1 block (the dump holds 1 more, not decoded); "
+                        "folded into the detailed timings they repeat: 1 of the standard timings");
+    EXPECT_TRUE(StartsWith(lines[1], "; note: the dump goes on after the blocks")) << lines[1];
+    EXPECT_TRUE(StartsWith(lines[2], "; note: a CVT 3-byte code has reserved bits")) << lines[2];
+    EXPECT_EQ(lines[3], "[M0]");
+    EXPECT_EQ(LineStarting(r.out, "timing1 = "), "timing1 = T1:1024x768x60");
+}
+
 TEST_F(OrvexresEdid, LintTakesTheRangeFromTheEdid) {
     std::string edid = EdidFile("monitor.bin", TestEdid());
     Result r = Tool({"lint", example, "--edid", edid});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.out, "refresh 75.03 Hz is outside the monitor's 50-75 Hz")) << r.out;
     EXPECT_EQ(r.out, Tool({"lint", example, "--range", "30-80,50-75,200"}).out);
+    EXPECT_TRUE(Contains(r.err, "has no monitor Test 17, the EDID's name: the range applies to "
+                                "every monitor"))
+        << r.err;
     Edid_Layout plain;
     Result none = Tool({"lint", example, "--edid", EdidFile("plain.bin", Build(plain))});
-    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.status, 2);
     EXPECT_TRUE(Contains(none.err, "no Display Range Limits")) << none.err;
+}
+
+// Test 17's range (50-75 Hz) against its own 1024x768 at 85 Hz and the
+// example's 1024x768 at 75.03 Hz (Generic's, among others).
+TEST_F(OrvexresEdid, TheRangeAppliesToTheMonitorNamed) {
+    std::string file = DataFile("ORVEXRES.DAT", ReadBytes(example));
+    std::string edid = EdidFile("monitor.bin", TestEdid());
+    ASSERT_EQ(Tool({"import-edid", file, edid}).status, 0);
+    const char own[] = "refresh 85.00 Hz is outside", other[] = "refresh 75.03 Hz is outside";
+    const std::string range = "--range=30-80,50-75,200";
+    struct Row {
+        Strings args;
+        int status;
+        std::vector<const char *> found, not_found;
+    } rows[] = {
+        {{"--edid", edid}, 1, {own}, {other}},
+        {{range, "--monitor", "test 17"}, 1, {own}, {other}},
+        {{"--edid", edid, "--monitor", "Generic"}, 1, {other}, {own}},
+        {{range}, 1, {own, other}, {}},
+        {{"--monitor", "Generic"}, 2, {}, {}},
+        {{range, "--monitor", "Nobody"}, 1, {}, {own, other}},
+    };
+    for (const Row &row : rows) {
+        Strings args = {"lint", file};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << r.err;
+        for (const char *words : row.found)
+            EXPECT_TRUE(Contains(r.out, words)) << row.args.back() << ": " << words;
+        for (const char *words : row.not_found)
+            EXPECT_FALSE(Contains(r.out, words)) << row.args.back() << ": " << words;
+    }
 }
 
 TEST_F(OrvexresEdid, ShowDrawsTheBlockAsAPicture) {
@@ -453,6 +511,129 @@ TEST_F(OrvexresEdid, TheBundledEdidImportsIntoTheBundledExample) {
     EXPECT_EQ(r.out, file + ": added monitor ORVEX PV19: 7 modes (1 new block, 6 reused)\n")
         << r.err;
     EXPECT_EQ(Tool({"lint", file, "--edid", edid}).out, file + ": 0 errors, 0 warnings\n");
+}
+
+// ---------------------------------------------------------------------------
+// make-edid, chart
+// ---------------------------------------------------------------------------
+
+// edid-decode's verdict: --check exits 0.
+bool EdidDecodeChecks(const std::string &path) {
+    return std::system(("edid-decode --check " + Quote(path) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+using OrvexresMakeEdid = Orvexres;
+
+// Each monitor of the example: the EDID passes edid-decode --check, and edid
+// prints each of its modes back as the example's own block (the example's
+// blocks are written as edid writes blocks), and no other.
+TEST_F(OrvexresMakeEdid, EveryMonitorOfTheExampleComesBack) {
+    std::vector<std::pair<std::string, std::string>> blocks = ExampleBlocks();
+    for (const std::string &line : Lines(Tool({"list", example}).out)) {
+        const std::string name = line.substr(line.find('\t') + 1);
+        const std::string out = dir.File(name + ".edid");
+        Result made = Tool({"make-edid", example, name, out});
+        ASSERT_EQ(made.status, 0) << name << ": " << made.err;
+        EXPECT_TRUE(EdidDecodeChecks(out)) << name;
+        Result back = Tool({"edid", out});
+        Strings modes = Lines(Tool({"list", example, name}).out);
+        EXPECT_EQ(LineOf(back.out, "timing" + std::to_string(modes.size()) + " = "), 0) << name;
+        for (const std::string &mode : modes) {
+            auto block = std::find_if(blocks.begin(), blocks.end(),
+                                      [&](const auto &b) { return b.first == mode; });
+            size_t at = back.out.find(":" + mode + "]\n");
+            ASSERT_NE(at, std::string::npos) << name << " " << mode;
+            EXPECT_EQ(back.out.compare(at + mode.size() + 3, block->second.size(), block->second),
+                      0)
+                << name << " " << mode;
+        }
+    }
+}
+
+TEST_F(OrvexresMakeEdid, BadInputWritesNothingOrAnEdidThatChecks) {
+    const std::string forty = "A monitor name of forty characters, yes!";
+    const std::string fast = Tool({"timing", "--cvt", "2560x1600x120"}).out; // 734.75 MHz
+    std::string file =
+        DataFile("ORVEXRES.DAT", std::string(kHead) + "[M1]\nname=Empty\n\n[M2]\nname=" + forty +
+                                     "\nt=T0:640x480x60\n\n[M3]\nname=Fast\nt=T1:2560x1600x120\n"
+                                     "t=T0:640x480x60\n\n[M4]\nname=Only fast\n"
+                                     "t=T1:2560x1600x120\n\n[T0:640x480x60]\n" +
+                                     kBody640 + "\n[T1:2560x1600x120]\n" + fast);
+    const std::string out = dir.File("made.edid");
+    struct Row {
+        std::string monitor;
+        Strings options;
+        int status;
+        const char *words; // on standard error
+    } rows[] = {
+        {"Empty", {}, 1, "the monitor has 0 modes"},
+        {forty, {}, 0, "note: the EDID names the monitor \"A monitor nam\" (13 characters"},
+        {"Fast", {}, 0, "2560x1600x120 (block T1:2560x1600x120) left out: its clock is above"},
+        {"Only fast", {}, 1, "no mode fits a detailed timing exactly"},
+        {"Fast", {"--vendor", "O1V"}, 1, "the vendor 'O1V' is not three letters"},
+        {"Fast", {"--product", "65536"}, 1, "the product code 65536 is outside"},
+        {"Fast", {"--product", "0x10"}, 2, "--product needs a decimal number"},
+        {"Fast", {"--range", "30-300,50-75,100"}, 1, "horizontal rate 30 .. 300 kHz"},
+        {"Fast", {"--range", "30-70,50.5-75,100"}, 2, "not whole kHz and Hz"},
+        {"Fast", {"--range", "30-70,50-75,100", "--edid", out}, 2, "unknown option '--edid'"},
+    };
+    for (const Row &row : rows) {
+        remove(out.c_str());
+        Strings args = {"make-edid", file, row.monitor, out};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, row.status) << row.monitor << ": " << r.err;
+        EXPECT_TRUE(Contains(r.err, row.words)) << row.monitor << ": " << r.err;
+        EXPECT_EQ(FileExists(out), row.status == 0) << row.monitor;
+        if (row.status == 0) {
+            EXPECT_TRUE(EdidDecodeChecks(out)) << row.monitor;
+        }
+    }
+    const std::string before = ReadBytes(file);
+    EXPECT_EQ(Tool({"make-edid", file, "Fast", dir.path() + "/./ORVEXRES.DAT"}).status, 1);
+    EXPECT_EQ(ReadBytes(file), before);
+}
+
+using OrvexresChart = Orvexres;
+
+// Orvex ProView 17 against 30-64 kHz, 50-75 Hz, 100 MHz: 1024x768 at 75.03 Hz
+// and 1152x864 at 67.5 kHz lie outside, 1280x1024 at 60 Hz (63.98 kHz) needs
+// 108 MHz; the EDID's 30-81 kHz, 56-76 Hz, 140 MHz takes in all nine.
+TEST_F(OrvexresChart, ModesAgainstTheRangeValidForXmllint) {
+    const std::string edid = ORVEX_SOURCE_DIR "/examples/orvex-pv19.edid";
+    const std::string svg = dir.File("chart.svg");
+    const std::pair<Strings, const char *> rows[] = {
+        {{}, "9 modes\n"},
+        {{"--range", "30-64,50-75,100"},
+         "9 modes, 6 inside the range, 2 outside it, 1 over the clock limit\n"},
+        {{"--edid", edid}, "9 modes, 9 inside the range, 0 outside it, 0 over the clock limit\n"},
+    };
+    for (const auto &row : rows) {
+        Strings args = {"chart", example, "Orvex ProView 17", "--svg", svg};
+        args.insert(args.end(), row.first.begin(), row.first.end());
+        Result r = Tool(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, svg + ": chart of Orvex ProView 17: " + row.second);
+        EXPECT_EQ(std::system(("xmllint --noout " + Quote(svg)).c_str()), 0) << row.second;
+        EXPECT_TRUE(Contains(ReadBytes(svg), "<title>1152x864x75: 1152x864, 67.500 kHz"));
+    }
+    const std::string empty = DataFile("empty.dat", std::string(kHead) + "[M1]\nname=Empty\n\n" +
+                                                        "[T0:640x480x60]\n" + kBody640);
+    const std::pair<Strings, int> bad[] = {
+        {{"chart", example, "Generic"}, 2},
+        {{"chart", example, "Generic", "--svg", example}, 1},
+        {{"chart", example, "Generic", "--svg", edid, "--edid", edid}, 1},
+        {{"chart", example, "Generic", "--svg", svg, "--edid", edid, "--range", "1-2,3-4,5"}, 2},
+        {{"chart", empty, "Empty", "--svg", svg}, 1},
+        {{"chart", example, "Nobody", "--svg", svg}, 1},
+    };
+    remove(svg.c_str());
+    for (const auto &row : bad) {
+        Result r = Tool(row.first);
+        EXPECT_EQ(r.status, row.second) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(FileExists(svg));
 }
 
 } // namespace

@@ -396,23 +396,31 @@ void LintTimingBlock(const Tag_Lint_Block *block, const Tag_Lint_Range *range, L
 
 namespace {
 
-// Which blocks the monitors use, by position: a table of the blocks' count
-// (at least 1 byte), or null when memory runs out.
-unsigned char *MarkUsedBlocks(void) {
+// What the table of MarkUsedBlocks holds for a block.
+const unsigned char kListed = 1;  // a monitor lists it
+const unsigned char kInRange = 2; // the range applies to it
+
+// Which blocks the monitors use, and which range_monitor lists (every block
+// when it is null), by position: a table of the blocks' count (at least 1
+// byte), or null when memory runs out.
+unsigned char *MarkUsedBlocks(const Tag_Monitor_Entry *range_monitor) {
     size_t blocks = 0;
     for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next)
         blocks = std::max(blocks, static_cast<size_t>(t->index) + 1);
     unsigned char *used = static_cast<unsigned char *>(calloc(blocks > 0 ? blocks : 1, 1));
     if (used == nullptr)
         return nullptr;
+    if (range_monitor == nullptr)
+        memset(used, kInRange, blocks);
     for (const Tag_Monitor_Entry *m = GetMonitorEntryHead(); m != nullptr; m = m->next)
         for (const Tag_Resolution_Entry *r = m->res_list; r != nullptr; r = r->next)
             if (r->timing_info != nullptr && r->timing_info->index >= 0)
-                used[r->timing_info->index] = 1;
+                used[r->timing_info->index] |= m == range_monitor ? kListed | kInRange : kListed;
     return used;
 }
 
-// Every block's rules, and whether a monitor lists it.
+// Every block's rules (the range where it applies), and whether a monitor
+// lists it.
 void LintBlocks(const Tag_Lint_Range *range, const unsigned char *used, Lint_Sink sink,
                 void *context) {
     for (const Tag_Timing_Info *t = GetTimingInfoHead(); t != nullptr; t = t->next) {
@@ -420,8 +428,9 @@ void LintBlocks(const Tag_Lint_Range *range, const unsigned char *used, Lint_Sin
         int32_t last = 0;
         GetResDatTimingLines(t, &first, &last);
         Tag_Lint_Block block{t->info_block, t->res_id_string, t->refresh_string, first};
-        LintTimingBlock(&block, range, sink, context);
-        if (t->index >= 0 && used[t->index])
+        const bool in_range = t->index >= 0 && (used[t->index] & kInRange) != 0;
+        LintTimingBlock(&block, in_range ? range : nullptr, sink, context);
+        if (t->index >= 0 && (used[t->index] & kListed) != 0)
             continue;
         char id[kResDatLineSize];
         ComposeTimingId(id, sizeof id, t);
@@ -514,8 +523,9 @@ void LintFile(Lint_Sink sink, void *context) {
 
 } // namespace
 
-bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context) {
-    unsigned char *used = MarkUsedBlocks();
+bool LintDatabase(const Tag_Lint_Range *range, const Tag_Monitor_Entry *range_monitor,
+                  Lint_Sink sink, void *context) {
+    unsigned char *used = MarkUsedBlocks(range_monitor);
     if (used == nullptr)
         return false;
     LintBlocks(range, used, sink, context);

@@ -85,8 +85,11 @@ void LintTimingBlock(const Tag_Lint_Block *block, const Tag_Lint_Range *range, L
                      void *context);
 
 // Check every timing block of the loaded database and the database's own
-// rules. False (nothing reported) when memory for its tables cannot be had.
-bool LintDatabase(const Tag_Lint_Range *range, Lint_Sink sink, void *context);
+// rules. range (may be null) is one monitor's: it applies to the blocks
+// range_monitor lists, or to every block when range_monitor is null. False
+// (nothing reported) when memory for its tables cannot be had.
+bool LintDatabase(const Tag_Lint_Range *range, const Tag_Monitor_Entry *range_monitor,
+                  Lint_Sink sink, void *context);
 
 // Read "HMIN-HMAX,VMIN-VMAX,CLOCKMAX" in kHz, Hz and MHz ("30-70,50-120,110").
 // False when the text is not of that form, a minimum is above its maximum or

@@ -1,7 +1,8 @@
 // orvexres: what a monitor reports about itself (EDID): edid prints it as a
 // monitor block and its timing blocks, import-edid adds it to a data file,
-// and lint --edid takes the monitor's range from it. Also show --svg, the
-// picture of one block.
+// make-edid makes one from a monitor of a data file, and lint --edid and
+// chart --edid take the monitor's range from it (the range options).
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "timing/edid.h"
-#include "timing/svg.h"
 #include "timing/timing.h"
 #include "tools/lint/lint.h"
 #include "tools/orvexres/orvexres.h"
@@ -46,18 +46,6 @@ bool LoadEdid(const Tag_Invocation &call, const std::string &path, Tag_Edid *edi
 std::string MonitorName(const Tag_Invocation &call, const Tag_Edid &edid) {
     const std::string *name = FindOption(call, "--name");
     return name != nullptr ? *name : std::string(edid.name);
-}
-
-// "range 30-83 kHz, 56-76 Hz, clock up to 150 MHz", or "" without the
-// Display Range Limits.
-std::string RangeText(const Tag_Edid &edid) {
-    if (!edid.range.present)
-        return "";
-    char text[160];
-    snprintf(text, sizeof text, "range %d-%d kHz, %d-%d Hz, clock up to %g MHz",
-             edid.range.h_min_khz, edid.range.h_max_khz, edid.range.v_min_hz, edid.range.v_max_hz,
-             edid.range.max_clock_khz / 1000.0);
-    return text;
 }
 
 // The modes left out for the resolution of a mode kept (DecodeEdid keeps one
@@ -97,24 +85,65 @@ std::string PrintedId(size_t n, const Tag_Video_Timing &t) {
     return id;
 }
 
-// The heading comments: the EDID, the modes skipped and those left out.
+// The mode lists of an EDID, by Edid_Source, for the summary comment.
+const char *const kSourceLists[kEdidSourceKinds] = {"detailed timings", "established timings",
+                                                    "standard timings", "established timings III",
+                                                    "CVT 3-byte codes", "video descriptors"};
+
+// The summary comment: the EDID, its blocks (and those after them, not
+// decoded), its range, and the modes of the lists folded into the detailed
+// timings they repeat.
+void PrintEdidSummary(const Tag_Edid &edid) {
+    std::string line = "; EDID " + std::to_string(edid.version) + "." +
+                       std::to_string(edid.revision) + " of " + Printable(edid.name) + ", " +
+                       std::to_string(edid.block_count) +
+                       (edid.block_count == 1 ? " block" : " blocks");
+    if (edid.trailing_blocks > 0)
+        line += " (the dump holds " + std::to_string(edid.trailing_blocks) + " more, not decoded)";
+    if (edid.range.present)
+        line += "; " + RangeText(edid.range);
+    const char *lead = "; folded into the detailed timings they repeat: ";
+    for (int32_t source = 0; source < kEdidSourceKinds; ++source) {
+        if (edid.folded[source] == 0)
+            continue;
+        line += lead + std::to_string(edid.folded[source]) + " of the " + kSourceLists[source];
+        lead = ", ";
+    }
+    printf("%s\n", line.c_str());
+}
+
+// The heading comments: the summary, the decoder's notes, the modes skipped
+// and, by name, those left out for a resolution listed.
 void PrintEdidHeading(const Tag_Edid &edid) {
-    printf("; EDID %d.%d of %s, %d block%s%s%s\n", edid.version, edid.revision,
-           Printable(edid.name).c_str(), edid.block_count, edid.block_count == 1 ? "" : "s",
-           edid.range.present ? "; " : "", RangeText(edid).c_str());
+    PrintEdidSummary(edid);
+    for (int32_t note = 0; note < kEdidNoteKinds; ++note)
+        if ((edid.notes & GetEdidNoteBit(static_cast<Edid_Note>(note))) != 0)
+            printf("; note: %s\n", DescribeEdidNote(static_cast<Edid_Note>(note)));
     for (int32_t kind = 0; kind < kEdidSkipKinds; ++kind)
-        if (edid.skipped[kind] > 0)
+        if (edid.skipped[kind] > 0 && kind != static_cast<int32_t>(Edid_Skip::kSameId))
             printf("; skipped: %d %s\n", edid.skipped[kind],
                    DescribeEdidSkip(static_cast<Edid_Skip>(kind)));
-    for (const Tag_Edid_Skip *left : LeftOut(edid)) {
+    const std::vector<const Tag_Edid_Skip *> left_out = LeftOut(edid);
+    for (const Tag_Edid_Skip *left : left_out) {
         const Tag_Video_Timing &kept = edid.modes[left->kept].timing;
         printf("; left out: %s: the monitor lists %s as %s\n", Describe(left->mode).c_str(),
                ResolutionOf(kept).c_str(),
                PrintedId(static_cast<size_t>(left->kept), kept).c_str());
     }
+    const int32_t unnamed = edid.skipped[static_cast<int32_t>(Edid_Skip::kSameId)] -
+                            static_cast<int32_t>(left_out.size());
+    if (unnamed > 0)
+        printf("; left out: %d more of a resolution the monitor lists\n", unnamed);
 }
 
 } // namespace
+
+std::string RangeText(const Tag_Edid_Range &range) {
+    char text[160];
+    snprintf(text, sizeof text, "range %d-%d kHz, %d-%d Hz, clock up to %g MHz", range.h_min_khz,
+             range.h_max_khz, range.v_min_hz, range.v_max_hz, range.max_clock_khz / 1000.0);
+    return text;
+}
 
 int RunEdid(const Tag_Invocation &call) {
     Tag_Edid edid;
@@ -177,7 +206,32 @@ int RunImportEdid(const Tag_Invocation &call) {
     return kExitOk;
 }
 
-bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint_Range *range) {
+namespace {
+
+// The largest rate or clock a range keeps in an EDID's units (far beyond any
+// monitor; an EDID itself holds 255 kHz and 255 Hz).
+const double kRangeUnitsMax = 1e6;
+
+// A range read by ParseLintRange in an EDID's units: whole kHz and Hz, the
+// clock up to the kHz; false when a rate is no whole number of them.
+bool EdidUnits(const Tag_Lint_Range &lint, Tag_Edid_Range *range) {
+    const double rates[4] = {lint.h_min / 1e3, lint.h_max / 1e3, lint.v_min, lint.v_max};
+    int32_t *fields[4] = {&range->h_min_khz, &range->h_max_khz, &range->v_min_hz, &range->v_max_hz};
+    for (int i = 0; i < 4; ++i) {
+        if (rates[i] != floor(rates[i]) || rates[i] > kRangeUnitsMax)
+            return false;
+        *fields[i] = static_cast<int32_t>(rates[i]);
+    }
+    const double clock_khz = ceil(lint.clock_max / 1e3 - 1e-6);
+    if (clock_khz > kRangeUnitsMax * 1e3)
+        return false;
+    range->max_clock_khz = static_cast<int32_t>(clock_khz);
+    range->present = true;
+    return true;
+}
+
+// The EDID's Display Range Limits and name; false with the fault reported.
+bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Range_Option *range) {
     Tag_Edid edid;
     if (!LoadEdid(call, path, &edid))
         return false;
@@ -186,34 +240,134 @@ bool ReadEdidRange(const Tag_Invocation &call, const std::string &path, Tag_Lint
                "give the range with --range instead");
         return false;
     }
-    *range =
-        Tag_Lint_Range{edid.range.h_min_khz * 1e3, edid.range.h_max_khz * 1e3,
-                       static_cast<double>(edid.range.v_min_hz),
-                       static_cast<double>(edid.range.v_max_hz), edid.range.max_clock_khz * 1e3};
+    const Tag_Edid_Range &r = edid.range;
+    range->edid = r;
+    range->lint =
+        Tag_Lint_Range{r.h_min_khz * 1e3, r.h_max_khz * 1e3, static_cast<double>(r.v_min_hz),
+                       static_cast<double>(r.v_max_hz), r.max_clock_khz * 1e3};
+    range->edid_name = edid.name;
     return true;
 }
 
-bool WriteTimingPicture(const std::string &file, const std::string &out, const char *title,
-                        const Tag_Timing_Info *info) {
-    Tag_Timing_Block_Report report;
-    Tag_Timing_Error error{};
-    std::vector<char> svg(kTimingSvgSize);
-    if (!ParseTimingBlock(info->info_block, &report) ||
-        !RenderTimingSvg(&report.timing, title, svg.data(), svg.size(), &error)) {
-        Report(file, 0, RES_DAT_ERR_CONTENT,
-               "timing block " + BlockId(info) + " is no whole mode to draw" +
-                   (error.reason[0] != '\0' ? std::string(": ") + error.reason : std::string()),
-               "run 'orvexres lint " + ShellWord(file) + "' to see what is wrong with it");
-        return false;
+} // namespace
+
+int ReadRangeOption(const Tag_Invocation &call, bool whole, int unread, Tag_Range_Option *range) {
+    *range = Tag_Range_Option{false, {}, {}, ""};
+    const std::string *text = FindOption(call, "--range");
+    const std::string *edid = FindOption(call, "--edid");
+    if (text != nullptr && edid != nullptr)
+        return UsageError(call.command, "give --range or --edid, not both");
+    if (edid != nullptr) {
+        range->given = true;
+        return ReadEdidRange(call, *edid, range) ? kExitOk : unread;
     }
-    FILE *fp = fopen(out.c_str(), "wb");
-    size_t length = strlen(svg.data());
-    bool ok = fp != nullptr && fwrite(svg.data(), 1, length, fp) == length;
-    if (fp != nullptr && fclose(fp) != 0)
-        ok = false;
-    if (!ok)
-        Report(out, 0, RES_DAT_ERR_DATA_FILE, "the picture cannot be written",
-               "check that the directory exists, that you may write there and that the disk "
-               "has room");
-    return ok;
+    if (text == nullptr)
+        return kExitOk;
+    const char *fault = "";
+    if (!ParseLintRange(text->c_str(), &range->lint, &fault) ||
+        (whole && !EdidUnits(range->lint, &range->edid)))
+        return UsageError(call.command,
+                          "--range '" + Printable(*text) + "': " +
+                              (*fault != '\0' ? fault : "the rates are not whole kHz and Hz") +
+                              " (give HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz, e.g. "
+                              "30-70,50-120,110)");
+    range->given = true;
+    return kExitOk;
+}
+
+namespace {
+
+// The modes that went nowhere, and a name the EDID cuts short, as notes on
+// standard error.
+void NoteWhatIsLeftOut(const std::string &out, const Tag_Monitor_Modes &modes,
+                       const std::vector<Tag_Edid_Placement> &placements, const Tag_Edid &edid) {
+    std::string where = Printable(out);
+    for (size_t i = 0; i < placements.size(); ++i) {
+        const Tag_Edid_Placement &place = placements[i];
+        if (place.where != Edid_Placed::kNowhere)
+            continue;
+        std::string why = DescribeEdidUnplaced(place.reason);
+        if (place.reason == Edid_Unplaced::kSameId)
+            why += ", block " + modes.blocks[static_cast<size_t>(place.other)];
+        fprintf(stderr, "%s: note: %s (block %s) left out: %s\n", where.c_str(),
+                Printable(modes.resolutions[i]).c_str(), Printable(modes.blocks[i]).c_str(),
+                why.c_str());
+    }
+    if (modes.name != edid.name)
+        fprintf(stderr, "%s: note: the EDID names the monitor \"%s\" (%zu characters at most)\n",
+                where.c_str(), Printable(edid.name).c_str(), kEdidNameSize - 1);
+}
+
+// The summary of the EDID written: the preferred mode, where the modes went
+// and the range.
+void PrintMadeEdid(const std::string &out, const Tag_Monitor_Modes &modes,
+                   const std::vector<Tag_Edid_Placement> &placements, const Tag_Edid &edid,
+                   bool range_given) {
+    size_t count[static_cast<int32_t>(Edid_Placed::kNowhere) + 1] = {};
+    for (const Tag_Edid_Placement &place : placements)
+        ++count[static_cast<int32_t>(place.where)];
+    std::string preferred = "none";
+    for (int32_t i = 0; i < edid.mode_count; ++i)
+        if (edid.modes[i].preferred)
+            preferred = ResolutionOf(edid.modes[i].timing);
+    printf("%s: EDID %d.%d of %s written: %zu mode%s, the preferred %s: %zu as established "
+           "timings, %zu as standard timings, %zu as detailed timings, %zu repeated, %zu left "
+           "out; %s (%s)\n",
+           Printable(out).c_str(), edid.version, edid.revision, Printable(modes.name).c_str(),
+           placements.size(), placements.size() == 1 ? "" : "s", preferred.c_str(),
+           count[static_cast<int32_t>(Edid_Placed::kEstablished)],
+           count[static_cast<int32_t>(Edid_Placed::kStandard)],
+           count[static_cast<int32_t>(Edid_Placed::kDetailed)],
+           count[static_cast<int32_t>(Edid_Placed::kRepeat)],
+           count[static_cast<int32_t>(Edid_Placed::kNowhere)], RangeText(edid.range).c_str(),
+           range_given ? "as given" : "from the modes");
+}
+
+} // namespace
+
+int RunMakeEdid(const Tag_Invocation &call) {
+    const std::string &file = call.args[0];
+    const std::string &out = call.args[2];
+    Tag_Range_Option range;
+    if (int status = ReadRangeOption(call, true, kExitRefused, &range); status != kExitOk)
+        return status;
+    const std::string *vendor = FindOption(call, "--vendor");
+    const std::string *product_text = FindOption(call, "--product");
+    uint64_t product = 0; // the encoder checks its range
+    if (product_text != nullptr && !ParseWholeNumber(*product_text, INT32_MAX, &product))
+        return UsageError(call.command, "--product needs a decimal number from 0 to 65535, not '" +
+                                            Printable(*product_text) + "'");
+    if (!OutputIsNotInput(file, out, RES_DAT_ERR_DATA_FILE))
+        return kExitRefused;
+    Tag_Database db;
+    Tag_Monitor_Modes modes;
+    if (!db.Load(file) || !ReadMonitorModes(file, call.args[1], &modes))
+        return kExitRefused;
+    const Tag_Edid_Request request = {modes.name.c_str(),
+                                      vendor != nullptr ? vendor->c_str() : nullptr,
+                                      static_cast<int32_t>(product),
+                                      range.given ? &range.edid : nullptr,
+                                      modes.timings.data(),
+                                      static_cast<int32_t>(modes.timings.size())};
+    std::vector<Tag_Edid_Placement> placements(modes.timings.size());
+    uint8_t block[kEdidBlockSize];
+    Tag_Timing_Error error{};
+    Tag_Edid edid;
+    if (!EncodeEdid(&request, block, placements.data(), nullptr, &error)) {
+        Report(file, 0, RES_DAT_ERR_CONTENT,
+               "no EDID of monitor " + modes.name + " can be made: " + error.reason,
+               "nothing was written; see 'orvexres make-edid --help'");
+        return kExitRefused;
+    }
+    if (!DecodeEdid(block, sizeof block, false, &edid, &error)) { // what a system reads
+        Report(out, 0, RES_DAT_ERR_CONTENT,
+               std::string("the EDID made does not decode: ") + error.reason,
+               "nothing was written; report this with the data file");
+        return kExitRefused;
+    }
+    if (!WriteOutput(out, block, sizeof block, "the EDID"))
+        return kExitRefused;
+    PrintMadeEdid(out, modes, placements, edid, range.given);
+    NoteWhatIsLeftOut(out, modes, placements, edid);
+    return kExitOk;
 }

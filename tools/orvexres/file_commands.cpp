@@ -51,14 +51,10 @@ int RunList(const Tag_Invocation &call) {
     return kExitOk;
 }
 
-// Slots read as signed numbers are shown signed; the dot rate (read as hex)
-// and the polarity words are shown unsigned.
-static bool IsSignedSlot(int slot) {
-    return slot != kFieldHdr && slot != kFieldHp && slot != kFieldVp;
-}
-
+// A slot's value in decimal: signed where the installer reads it as a signed
+// number, unsigned otherwise (the dot rate, read as hex, and the polarities).
 static std::string SlotDecimal(int slot, uint32_t value) {
-    if (IsSignedSlot(slot)) {
+    if (IsSignedTimingSlot(slot)) {
         int64_t signed_value = value >= 0x80000000u ? static_cast<int64_t>(value) - 0x100000000ll
                                                     : static_cast<int64_t>(value);
         return std::to_string(signed_value);
@@ -81,30 +77,15 @@ static std::string RegeditHexLine(const char *name, const BYTE *bytes, size_t co
     return line;
 }
 
-// A refresh rate in Hz: decimal digits only, at most 2^32 - 1.
-static bool ParseRefresh(std::string_view text, uint32_t *value) {
-    if (text.empty() || text.size() > 10)
-        return false;
-    uint64_t number = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        number = number * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (number > 0xFFFFFFFFull)
-        return false;
-    *value = static_cast<uint32_t>(number);
-    return true;
-}
-
 int RunShow(const Tag_Invocation &call) {
     const std::vector<std::string> &args = call.args;
-    uint32_t wanted_refresh = 0;
+    uint64_t refresh = 0;
     const std::string *vref = FindOption(call, "--vref");
-    if (vref != nullptr && !ParseRefresh(*vref, &wanted_refresh))
+    if (vref != nullptr && !ParseWholeNumber(*vref, 0xFFFFFFFFu, &refresh))
         return UsageError(call.command, "--vref needs a refresh rate in Hz (0 to 4294967295), "
                                         "not '" +
                                             Printable(*vref) + "'");
+    const uint32_t wanted_refresh = static_cast<uint32_t>(refresh);
     const std::string &file = args[0];
     const std::string *svg = FindOption(call, "--svg");
     if (svg != nullptr && !OutputIsNotInput(file, *svg, RES_DAT_ERR_DATA_FILE))
@@ -153,7 +134,7 @@ int RunShow(const Tag_Invocation &call) {
     printf("%s\n", RegeditHexLine("CrtTiming", bytes, sizeof bytes).c_str());
     std::string wanted = wanted_refresh == 0 ? "any" : std::to_string(wanted_refresh);
     printf("refresh: %s (vlr %s, wanted %s)\n", matches == 1 ? "match" : "mismatch",
-           SlotDecimal(kFieldVlr, values[kFieldVlr]).c_str(), wanted.c_str());
+           SlotDecimal(TIMING_SLOT_VLR, values[TIMING_SLOT_VLR]).c_str(), wanted.c_str());
     if (svg != nullptr) {
         std::string title = std::string(monitor->monitor_id_string) + " " + entry->res_id_string;
         fflush(stdout);

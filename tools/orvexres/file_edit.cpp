@@ -126,7 +126,7 @@ void CountErrors(void *context, const Tag_Lint_Finding *finding) {
 // the first of them.
 size_t LintErrors(Tag_Lint_Finding *first = nullptr) {
     Tag_Error_Count count{0, first};
-    return LintDatabase(nullptr, CountErrors, &count) ? count.errors : SIZE_MAX;
+    return LintDatabase(nullptr, nullptr, CountErrors, &count) ? count.errors : SIZE_MAX;
 }
 
 // ---------------------------------------------------------------------------

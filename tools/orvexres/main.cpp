@@ -49,11 +49,12 @@ struct Tag_Exit_Code {
     const char *meaning;
 };
 const Tag_Exit_Code kExitCodes[] = {
-    {kExitOk, "success (lint: no errors; warnings allowed)"},
-    {kExitRefused, "refused: the data file, a name, a value or an EDID, with the database's code "
-                   "saying why; or lint found errors"},
+    {kExitOk, "success (lint: no errors, warnings allowed; diff: the files are equal)"},
+    {kExitRefused, "refused or found: the database refused the data file, a name, a value or an "
+                   "EDID, with its code saying why; lint found errors; diff found differences"},
     {kExitUsage, "wrong usage: the command line is not one the command takes (the usage goes "
-                 "to standard error)"},
+                 "to standard error); or a file that lint or diff must read does not load "
+                 "(reported as check reports it)"},
 };
 
 // The table of exit codes, and the database's codes a refusal gives.
@@ -61,7 +62,7 @@ void PrintExitCodes(FILE *out) {
     fputs("\nExit status (of every command):\n", out);
     for (const Tag_Exit_Code &code : kExitCodes)
         PrintWrapped(out, "  " + std::to_string(code.status) + "  ", 5, code.meaning);
-    fputs("The database's codes (with status 1):\n", out);
+    fputs("The database's codes (\"code N\" in a refusal's message):\n", out);
     for (int32_t code : {RES_DAT_ERR_OUT_OF_MEMORY, RES_DAT_ERR_CONTENT, RES_DAT_ERR_DATA_FILE,
                          RES_DAT_ERR_INI_FILE, RES_DAT_ERR_NOT_FOUND})
         fprintf(out, "  %d  %s\n", static_cast<int>(code), GetResDatErrMeaning(code));
@@ -78,8 +79,20 @@ const Tag_Option kTimingOptions[] = {{"--dmt", "WIDTHxHEIGHTxREFRESH"}, {"--dmt-
                                      {"--modeline", "a modeline"},      {nullptr, nullptr}};
 const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in kHz, Hz and MHz"},
                                    {"--edid", "an EDID file"},
+                                   {"--monitor", "a monitor name"},
                                    {"--force", nullptr},
                                    {nullptr, nullptr}};
+
+const Tag_Option kMakeEdidOptions[] = {
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
+    {"--vendor", "three letters"},
+    {"--product", "a number from 0 to 65535"},
+    {nullptr, nullptr}};
+const Tag_Option kChartOptions[] = {
+    {"--svg", "a file name"},
+    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
+    {"--edid", "an EDID file"},
+    {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
     {"check", "FILE", "Load FILE and print a one-line summary, or where and why it is refused.", 1,
@@ -132,17 +145,20 @@ const Tag_Command kCommands[] = {
      "Loads FILE, marks MONITOR and its RESOLUTION and writes the driver INI file\n"
      "for them to OUT, which must not be FILE itself (by any name).\n",
      nullptr, RunIni},
-    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]",
+    {"lint", "FILE [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID] [--monitor NAME]",
      "Check every timing block and the file as a whole.", 1, 1, kLintOptions,
      "Checks every timing block of FILE and the file as a whole. Prints one line\n"
      "per finding, sorted by line:\n"
      "  FILE:LINE: error|warning: TEXT [RULE]\n"
      "then a summary line:\n"
      "  FILE: N errors, M warnings\n"
-     "and exits 1 when there are errors. --range gives the monitor's range:\n"
-     "horizontal frequency in kHz, refresh in Hz, pixel clock in MHz, e.g.\n"
-     "30-70,50-120,110; --edid EDID takes it from the Display Range Limits of the\n"
-     "monitor's EDID.\n",
+     "and exits 1 when there are errors, 2 when FILE or EDID does not load.\n"
+     "--range gives a monitor's range: horizontal frequency in kHz, refresh in\n"
+     "Hz, pixel clock in MHz, e.g. 30-70,50-120,110; --edid EDID takes it from the\n"
+     "Display Range Limits of the monitor's EDID. The range applies to the blocks\n"
+     "of monitor NAME (--monitor); without --monitor, --edid applies it to the\n"
+     "monitor the EDID names when FILE has it (a note says which), and a range\n"
+     "applies to every block otherwise.\n",
      PrintLintRules, RunLint},
     {"timing", "SOURCE", "Print a timing block from the VESA DMT list, CVT, GTF or a modeline.", 0,
      0, kTimingOptions,
@@ -194,12 +210,15 @@ const Tag_Command kCommands[] = {
      "III, the standard timings (by the formula the Display Range Limits name, a\n"
      "secondary GTF curve included), the CVT 3-byte codes and the CTA-861 video\n"
      "data blocks, one block per distinct mode, each with a comment saying where\n"
-     "it came from; the Display Range Limits in a comment line. A monitor lists a\n"
-     "resolution once: of the modes of one resolution the preferred one is kept,\n"
-     "else the first, and the others are left out, each in a comment naming the\n"
-     "block kept. The name is --name when given, else the EDID's product name (or\n"
-     "maker and product code). A bad checksum, length or hex is refused (exit 1);\n"
-     "--force decodes despite a checksum.\n",
+     "it came from. The comments before the monitor block sum the EDID up (its\n"
+     "blocks, the blocks of a longer dump not decoded, the Display Range Limits,\n"
+     "the modes of each list folded into a detailed timing they repeat), give\n"
+     "the decoder's notes and count the modes a timing block cannot hold. A\n"
+     "monitor lists a resolution once: of the modes of one resolution the\n"
+     "preferred one is kept, else the first, and the others are left out, each\n"
+     "in a comment naming the block kept. The name is --name when given, else\n"
+     "the EDID's product name (or maker and product code). A bad checksum,\n"
+     "length or hex is refused (exit 1); --force decodes despite a checksum.\n",
      nullptr, RunEdid},
     {"import-edid", "FILE EDID [--name NAME] [--force]",
      "Add a monitor's EDID to a data file as a new monitor.", 2, 2, kEdidOptions,
@@ -212,6 +231,71 @@ const Tag_Command kCommands[] = {
      "bring no new lint error before it replaces the file; otherwise nothing\n"
      "changes (exit 1).\n",
      nullptr, RunImportEdid},
+    {"make-edid",
+     "FILE MONITOR OUT [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX] [--vendor ABC] [--product N]",
+     "Write an EDID of a monitor of the file, for a system to load in its place.", 3, 3,
+     kMakeEdidOptions,
+     "Writes to OUT the EDID 1.3 (one 128-byte block, binary) of an analog\n"
+     "monitor with MONITOR's name (an EDID holds 13 characters of it), its\n"
+     "modes (each block read by key; the first mode the preferred detailed\n"
+     "timing, the others established timings, standard timings or detailed\n"
+     "timings while descriptors remain) and a range: --range, in whole kHz and\n"
+     "Hz, the clock in MHz (an EDID holds it in steps of 10 MHz, taken up), or\n"
+     "else the modes' own, rounded outward. --vendor gives the maker's three\n"
+     "letters (default ORV), --product the product code (default 0). Prints\n"
+     "the preferred mode, where the modes went and the range:\n"
+     "  OUT: EDID 1.3 of MONITOR written: N modes, the preferred WxHxR: N as\n"
+     "  established timings, N as standard timings, N as detailed timings, N\n"
+     "  repeated, N left out; range ... (as given|from the modes)\n"
+     "and names each mode left out (no room, a clock above 655.35 MHz, a count\n"
+     "a detailed timing cannot hold ...) in a note on standard error; the\n"
+     "exit status is 0 all the same. A monitor without modes, or none a detailed\n"
+     "timing holds for the preferred one, a vendor, product code or range an\n"
+     "EDID cannot hold are refused (exit 1) and nothing is written. OUT must not\n"
+     "be FILE itself (by any name).\n",
+     nullptr, RunMakeEdid},
+    {"chart", "FILE MONITOR --svg OUT [--range HMIN-HMAX,VMIN-VMAX,CLOCKMAX | --edid EDID]",
+     "Draw a monitor's modes by horizontal frequency and refresh, against its range.", 2, 2,
+     kChartOptions,
+     "Draws MONITOR's modes (each block read by key) into OUT as an SVG chart:\n"
+     "one point per mode at its horizontal frequency (kHz, across) and refresh\n"
+     "(Hz, up), with a tooltip naming the mode and its figures. With a range\n"
+     "(--range in whole kHz and Hz, the clock in MHz, or --edid EDID, the EDID's\n"
+     "Display Range Limits) the range is a rectangle, the points inside it green,\n"
+     "those outside it red, those over the clock limit orange, with a legend.\n"
+     "Prints\n"
+     "  OUT: chart of MONITOR: N modes, N inside the range, N outside it, N over\n"
+     "  the clock limit\n"
+     "(the counts after the first with a range only). OUT must be neither FILE\n"
+     "nor EDID (by any name).\n",
+     nullptr, RunChart},
+    {"diff", "A B",
+     "Compare two data files by what they mean: variables, monitors, resolutions, timings.", 2, 2,
+     kNoOptions,
+     "Loads A, then B, and prints one line per difference of meaning, in this\n"
+     "order and in these forms (NAME and RES as the files spell them, in double\n"
+     "quotes when they hold blanks; an unset variable or a field not read by key\n"
+     "shows as -):\n"
+     "  ~ variable VAR: OLD -> NEW       a header variable (BusType ... DefMode)\n"
+     "  - monitor NAME                   a monitor only A has\n"
+     "  ~ monitor NAME name: OLD -> NEW  its name spelt otherwise\n"
+     "  - monitor NAME resolution RES    a resolution only A's monitor lists\n"
+     "  + monitor NAME resolution RES    a resolution only B's monitor lists\n"
+     "  ~ monitor NAME resolution RES position: OLD -> NEW\n"
+     "                                   listed at another place (from 1) among\n"
+     "                                   those both list\n"
+     "  ~ monitor NAME resolution RES FIELD: OLD -> NEW\n"
+     "                                   a field of its block read by key (hdr\n"
+     "                                   ... vp, written as a block writes it)\n"
+     "  + monitor NAME                   a monitor only B has\n"
+     "Monitors compare by name and resolutions by id, ignoring case; the monitor\n"
+     "lines come in A's order, those of resolutions in B's (after those removed),\n"
+     "each monitor's after its own line; NAME is A's spelling where both have it.\n"
+     "A resolution a monitor lists again is RES#2, #3 and so on. Block numbers,\n"
+     "the order of the blocks and of the monitors, comments and blank lines do\n"
+     "not count, nor do blocks no monitor lists. Exits 0 when the files mean the\n"
+     "same, 1 when they differ, 2 when one does not load.\n",
+     nullptr, RunDiff},
 };
 
 void PrintCommandUsage(FILE *out, const Tag_Command &command) {

@@ -236,3 +236,59 @@ bool OutputIsNotInput(const std::string &input, const std::string &out, int32_t 
            "give another output file");
     return false;
 }
+
+bool WriteOutput(const std::string &out, const void *bytes, size_t size, const char *what) {
+    FILE *fp = fopen(out.c_str(), "wb");
+    bool ok = fp != nullptr && fwrite(bytes, 1, size, fp) == size;
+    if (fp != nullptr && fclose(fp) != 0)
+        ok = false;
+    if (!ok)
+        Report(out, 0, RES_DAT_ERR_DATA_FILE, std::string(what) + " cannot be written",
+               "check that the directory exists, that you may write there and that the disk "
+               "has room");
+    return ok;
+}
+
+bool ReadMonitorModes(const std::string &file, const std::string &name, Tag_Monitor_Modes *modes) {
+    const Tag_Monitor_Entry *monitor = FindMonitor(file, name);
+    if (monitor == nullptr)
+        return false;
+    modes->name = monitor->monitor_id_string;
+    for (const Tag_Resolution_Entry *e = monitor->res_list; e != nullptr; e = e->next) {
+        Tag_Timing_Block_Report report;
+        if (!ParseTimingBlock(e->timing_info->info_block, &report)) {
+            int32_t first = 0;
+            int32_t last = 0;
+            GetResDatTimingLines(e->timing_info, &first, &last);
+            Report(file, first, RES_DAT_ERR_CONTENT,
+                   "timing block " + BlockId(e->timing_info) + " of monitor " + modes->name +
+                       " is no whole mode when read by key",
+                   "run 'orvexres lint " + ShellWord(file) + "' to see what is wrong with it");
+            return false;
+        }
+        modes->timings.push_back(report.timing);
+        modes->resolutions.push_back(e->res_id_string);
+        modes->blocks.push_back(BlockId(e->timing_info));
+    }
+    return true;
+}
+
+void ReportOutOfMemory(const std::string &file) {
+    Report(file, 0, RES_DAT_ERR_OUT_OF_MEMORY, GetResDatErrMeaning(RES_DAT_ERR_OUT_OF_MEMORY),
+           GetResDatFindingHint(RES_DAT_FOUND_NO_MEMORY));
+}
+
+bool ParseWholeNumber(std::string_view text, uint64_t max, uint64_t *value) {
+    if (text.empty() || text.size() > 19)
+        return false;
+    uint64_t number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (number > max)
+        return false;
+    *value = number;
+    return true;
+}

@@ -87,9 +87,6 @@ int RefuseTiming(const Tag_Invocation &call, const char *reason) {
 
 } // namespace
 
-const char kSourceSynopsis[] = "--dmt WxHxR | --dmt-id ID | --cvt WxHxR [--rb 1|2] | --gtf WxHxR "
-                               "[--secondary C,M,K,J] | --modeline \"LINE\"";
-
 int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
     const char *sources[] = {"--dmt", "--dmt-id", "--cvt", "--gtf", "--modeline"};
     const char *source = nullptr;
@@ -103,9 +100,14 @@ int TimingFromSource(const Tag_Invocation &call, Tag_Video_Timing *timing) {
             value = given;
         }
     }
-    if (source == nullptr)
-        return UsageError(call.command,
-                          std::string("a timing source is needed: ") + kSourceSynopsis);
+    if (source == nullptr) {
+        const size_t count = sizeof sources / sizeof sources[0];
+        std::string names = sources[0];
+        for (size_t i = 1; i < count; ++i)
+            names += std::string(i + 1 < count ? ", " : " or ") + sources[i];
+        return UsageError(call.command, "a timing source is needed: " + names +
+                                            " (the command's help says what each takes)");
+    }
     const std::string *rb = FindOption(call, "--rb");
     if (rb != nullptr && strcmp(source, "--cvt") != 0)
         return UsageError(call.command, "--rb goes with --cvt only");
