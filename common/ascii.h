@@ -42,6 +42,17 @@ constexpr bool AsciiEqualIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The value of a hexadecimal digit (0-9, a-f, A-F), -1 for any other byte.
+constexpr int AsciiHexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // text begins with prefix, ignoring the case of ASCII letters.
 constexpr bool AsciiStartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&

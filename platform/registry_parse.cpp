@@ -44,16 +44,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string Trim(const std::string &s) {
     size_t b = 0;
     size_t e = s.size();
@@ -77,7 +67,7 @@ bool ParseHexNumber(const std::string &text, DWORD &out) {
         return false;
     DWORD v = 0;
     for (char c : text) {
-        int d = HexDigitValue(c);
+        int d = AsciiHexDigitValue(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<DWORD>(d);
@@ -172,8 +162,8 @@ bool ParseHexList(const std::string &text, std::vector<BYTE> &out) {
             Trim(all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
         if (item.empty() || item.size() > 2)
             return false;
-        int hi = HexDigitValue(item[0]);
-        int lo = item.size() == 2 ? HexDigitValue(item[1]) : 0;
+        int hi = AsciiHexDigitValue(item[0]);
+        int lo = item.size() == 2 ? AsciiHexDigitValue(item[1]) : 0;
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(static_cast<BYTE>(item.size() == 2 ? (hi << 4) | lo : hi));

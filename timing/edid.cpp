@@ -18,16 +18,6 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A line of '-' alone, blanks around them allowed.
 bool IsRuleLine(std::string_view line) {
     std::string_view trimmed = TrimBlanks(line);
@@ -89,7 +79,7 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
             ++at;
         std::string_view word = text.substr(start, at - start);
         for (char digit : word) {
-            if (HexDigit(digit) >= 0)
+            if (AsciiHexDigitValue(digit) >= 0)
                 continue;
             Tag_Text_Sink reason = StartReason(error, Timing_Error_Code::kSyntax);
             AppendText(&reason, "hex text: the word ");
@@ -109,8 +99,8 @@ bool ReadHex(std::string_view text, uint8_t *bytes, size_t capacity, size_t *cou
         for (size_t i = 0; i < word.size(); i += 2) {
             if (*count >= capacity)
                 return RefuseRoom(capacity, start + i, error);
-            bytes[(*count)++] =
-                static_cast<uint8_t>(HexDigit(word[i]) * 16 + HexDigit(word[i + 1]));
+            bytes[(*count)++] = static_cast<uint8_t>(AsciiHexDigitValue(word[i]) * 16 +
+                                                     AsciiHexDigitValue(word[i + 1]));
         }
     }
     return true;

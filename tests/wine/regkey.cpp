@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
+
 namespace {
 
 const char kParentKey[] = "SYSTEM\\CurrentControlSet\\Services\\k5300";
@@ -34,16 +36,6 @@ const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Services\\k5300\\Device0";
 bool Fail(const char *what, LONG status) {
     fprintf(stderr, "e2e_regkey: %s: error %ld\n", what, static_cast<long>(status));
     return false;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool SetSecurity(const char *sddl) {
@@ -107,8 +99,8 @@ bool SetLine(HKEY key, const std::string &line) {
     std::vector<BYTE> bytes;
     if (hex != "-") {
         for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-            int high = HexDigit(hex[i]);
-            int low = HexDigit(hex[i + 1]);
+            int high = AsciiHexDigitValue(hex[i]);
+            int low = AsciiHexDigitValue(hex[i + 1]);
             if (high < 0 || low < 0)
                 break;
             bytes.push_back(static_cast<BYTE>(high << 4 | low));
