@@ -124,19 +124,22 @@ TEST_F(DiffFile, MemoryThatRunsOutLeavesNothing) {
     Tag_Diff_Snapshot old_file;
     Take(File(kHead, kMonitors), &old_file);
     ASSERT_TRUE(LoadText(dir, File("MemSize=1\nMemConfig=1\nDefMode=640x480\n", kMonitors)));
+    // The sink only counts: what it would allocate would fail too (on Windows
+    // the C++ runtime's allocations go through the same malloc).
+    auto count = [](void *context, const Tag_Diff_Item *) { ++*static_cast<size_t *>(context); };
     long failures = 1;
     for (long n = 1; failures > 0; ++n) {
         Tag_Diff_Snapshot new_file;
-        std::vector<std::string> found;
+        size_t found = 0;
         bool done = false;
         {
             FailMallocScope scope(n, false);
             done = TakeDiffSnapshot(&new_file) &&
-                   CompareDiffSnapshots(&old_file, &new_file, Collect, &found);
+                   CompareDiffSnapshots(&old_file, &new_file, count, &found);
             failures = FailMallocFailures();
         }
         EXPECT_EQ(done, failures == 0) << n;
-        EXPECT_EQ(found.size(), done ? 1u : 0u) << n;
+        EXPECT_EQ(found, done ? 1u : 0u) << n;
         FreeDiffSnapshot(&new_file);
     }
     FreeDiffSnapshot(&old_file);
