@@ -1,32 +1,43 @@
 #!/usr/bin/env bash
-# Every test: the native build with sanitizers, the native release build, and
-# the Windows build under Wine. Installs what it needs first (Debian 12, root).
+# Every test: the native build with sanitizers, the native release build's
+# tests under valgrind, each fuzzing harness for a while, and the Windows
+# builds (the programs that ship checked from their files, the tests under
+# Wine). Installs what it needs first (Debian 12, root). Each part says how
+# long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+start=$SECONDS
 bash scripts/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-
-run_native() {
-    local preset=$1
-    echo "== $preset: configure, build, test"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
-    ctest --preset "$preset" -j "$jobs"
+step=$SECONDS
+took() {
+    echo "== $1: $((SECONDS - step)) s"
+    step=$SECONDS
 }
 
-run_native asan
-run_native release
+echo "== asan: configure, build, test"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+took "asan: built and tested"
 
-# Hardening: valgrind over the release build's tests, and each fuzzing harness
-# for a short while on its seed corpus.
-echo "== memcheck: the release build's tests under valgrind"
+# The release build's tests run under valgrind, all of them but the oracle
+# grids (which the sanitizer build has just run): that is the release run.
+echo "== release: configure, build; its tests under valgrind"
 bash scripts/memcheck.sh build/release
+took "release: built, tests under valgrind"
+
 echo "== fuzz: each harness for 20 s"
 bash scripts/fuzz.sh 20
+took "fuzz: built and run"
 
-# The Windows build under Wine: unit tests, the end-to-end table, orvexres.exe
-# against the Linux build, the load-failure box on Xvfb. It fails, and so does
-# this, when 32-bit Windows programs cannot run (wine32 missing).
-echo "== Windows: the mingw build under Wine"
+# The Windows builds: the programs that ship read from their files, the unit
+# tests, the end-to-end table, orvexres.exe against the Linux build, Wine as
+# NT 4.0 and 3.51, the load-failure box and orvexsetup's dialog on Xvfb. It
+# fails, and so does this, when the programs of the build under test cannot
+# run under Wine.
+echo "== Windows: the mingw builds under Wine"
 bash scripts/test-windows.sh
+took "Windows"
+echo "== all tests: $((SECONDS - start)) s"
