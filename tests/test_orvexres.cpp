@@ -91,6 +91,22 @@ TEST_F(OrvexresUsage, CommandHelpGivesThatCommandsUsage) {
     Result r = Tool({"write", dir.File("missing.dat"), "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(StartsWith(r.out, "Usage: orvexres write FILE OUT\n"));
+    // lint's help names each rule of the README's table (test_lint holds
+    // that table to the rules), with its kind, in the table's order.
+    std::string lint = Tool({"lint", "--help"}).out;
+    size_t at = 0, rules = 0;
+    for (const std::string &line : Lines(ReadBytes(ORVEX_SOURCE_DIR "/README.md"))) {
+        if (!StartsWith(line, "| `"))
+            continue;
+        size_t tick = line.find('`', 3);
+        std::string kind = line.substr(tick + 4, line.find(' ', tick + 4) - tick - 4);
+        if (kind != "error" && kind != "warning")
+            continue;
+        at = lint.find("\n  " + line.substr(3, tick - 3) + " (" + kind + ")\n", at);
+        EXPECT_NE(at, std::string::npos) << line;
+        ++rules;
+    }
+    EXPECT_GT(rules, 10u);
 }
 
 TEST_F(OrvexresUsage, NoCommandOrUnknownCommandIsExit2WithUsageOnStderr) {

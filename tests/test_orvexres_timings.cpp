@@ -99,6 +99,26 @@ TEST_F(OrvexresTiming, DmtGivesTheExampleBlocks) {
     }
     EXPECT_EQ(Tool({"timing", "--dmt-id", "0x05"}).out,
               Tool({"timing", "--dmt", "640x480x72"}).out);
+    EXPECT_EQ(Tool({"timing", "--dmt-id", "5"}).out, Tool({"timing", "--dmt-id", "0X05"}).out);
+}
+
+// A secondary GTF curve as an EDID declares it: C and J whole or with a half.
+// The Iiyama HM903D's curve gives edid-decode's 322.842 MHz at 1920x1440x85.
+TEST_F(OrvexresTiming, GtfOnASecondaryCurve) {
+    const Strings mode = {"timing", "--gtf", "1920x1440x85", "--secondary"};
+    auto on = [this, &mode](const char *curve) {
+        Strings args = mode;
+        args.push_back(curve);
+        return Tool(args);
+    };
+    Result hm903d = on("40,3600,128,35");
+    ASSERT_EQ(hm903d.status, 0) << hm903d.err;
+    EXPECT_EQ(LineOf(hm903d.out, "hdr=322.842mHz"), 1) << hm903d.out;
+    EXPECT_EQ(on("40.0,3600,128,35.0").out, hm903d.out);
+    Result halves = on("40.5,3600,128,35.5");
+    EXPECT_EQ(halves.status, 0) << halves.err;
+    EXPECT_NE(halves.out, hm903d.out);
+    EXPECT_NE(Tool({"timing", "--gtf", "1920x1440x85"}).out, hm903d.out);
 }
 
 // Every block of the example as a modeline, and the modeline turned back into
@@ -149,6 +169,15 @@ TEST_F(OrvexresTiming, RefusalsAndUsageErrors) {
         {{"timing", "--cvt", "640x480"}, 2, "WIDTHxHEIGHTxREFRESH"},
         {{"timing", "--gtf", "640x480x60", "--rb", "1"}, 2, "--rb goes with --cvt"},
         {{"timing", "--cvt", "640x480x60", "--rb", "3"}, 2, "--rb needs 1 or 2"},
+        {{"timing", "--gtf", "640x480x60", "--secondary", "40,3600,128,35"},
+         1,
+         "horizontal front porch -96 is below 0"},
+        {{"timing", "--cvt", "640x480x60", "--secondary", "40,3600,128,35"}, 2, "goes with --gtf"},
+        {{"timing", "--gtf", "640x480x60", "--secondary", "40,3600,128"}, 2, "needs C,M,K,J"},
+        {{"timing", "--gtf", "640x480x60", "--secondary", "40.3,3600,128,35"}, 2, "needs C,M,K,J"},
+        {{"timing", "--gtf", "640x480x60", "--secondary", "40,3600,128,35,"}, 2, "needs C,M,K,J"},
+        {{"timing", "--dmt-id", "0x"}, 2, "needs a DMT id"},
+        {{"timing", "--dmt-id", "12g"}, 2, "needs a DMT id"},
         {{"modeline", example, "Generic", "1x1x1"}, 1, "has no resolution"},
     };
     for (const Row &row : rows) {

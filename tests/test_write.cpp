@@ -1,6 +1,7 @@
 // The two writers: the resolution data file (WriteResDatFile) and the driver
-// INI file (WriteResIniFile). Exact bytes against golden files, round trips
-// through the reader, renumbering of timing blocks, and every refusal.
+// INI file (WriteResIniFile), and the lines the tools compose as the writer
+// writes them. Exact bytes against golden files, round trips through the
+// reader, renumbering of timing blocks, and every refusal.
 //
 // The golden files under tests/data/golden/ are the writers' output for the
 // bundled example, read line by line against the file format when they were
@@ -605,5 +606,55 @@ TEST_F(WriteErrors, IniFile) {
     ExpectDeviceKept();
 }
 #endif
+
+// The lines the tools compose read back through the reader's own reading, in
+// quotes where plain would be cut; what cannot read back is refused with "".
+TEST(Syntax, ComposedLinesReadBackAsGiven) {
+    char line[kResDatLineSize], id[kResDatLineSize];
+    for (const char *name : {"Generic", "Orvex; ProView", "  blanks  ", "a \"quoted\" name"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(ComposeMonitorBlock(line, sizeof line, 7, name));
+        ASSERT_EQ(strncmp(line, "[M7]\n", 5), 0);
+        const char *value = GetLineValue(line + 5);
+        ASSERT_NE(value, nullptr);
+        EXPECT_STREQ(value, name);
+    }
+    ASSERT_TRUE(ComposeBlockId(id, sizeof id, 12, 1366, 768, 60));
+    EXPECT_STREQ(id, "T12:1366x768x60");
+    ASSERT_TRUE(ComposeResolutionLine(line, sizeof line, 3, id));
+    EXPECT_STREQ(line, "timing3 = T12:1366x768x60\n");
+    ASSERT_TRUE(ComposeTimingHeader(line, sizeof line, id));
+    char read[kResDatLineSize];
+    ASSERT_TRUE(GetBlockHeaderId(line, read, sizeof read));
+    EXPECT_STREQ(read, id);
+    int64_t number = -1;
+    ASSERT_TRUE(GetBlockNumber(read, &number));
+    EXPECT_EQ(number, 12);
+}
+
+TEST(Syntax, WhatCannotReadBackIsRefused) {
+    char line[kResDatLineSize];
+    const std::string too_long(kResDatLineSize, 'n');
+    for (const char *name : {"", "a\rb", "a\nb", "a\x1a", "a\";b", too_long.c_str()}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(name)));
+        strcpy(line, "x");
+        EXPECT_FALSE(ComposeMonitorBlock(line, sizeof line, 0, name));
+        EXPECT_STREQ(line, "");
+    }
+    // A buffer one byte short of the text.
+    char small[15];
+    EXPECT_FALSE(ComposeBlockId(small, sizeof small, 12, 1366, 768, 60));
+    EXPECT_STREQ(small, "");
+    EXPECT_FALSE(ComposeResolutionLine(small, sizeof small, 3, "T1:640x480x60"));
+    EXPECT_FALSE(ComposeTimingHeader(line, sizeof line, "T1:640 x480x60"));
+    EXPECT_FALSE(ComposeResolutionId(nullptr, 0, 640, 480, 60));
+    char id[4];
+    EXPECT_FALSE(GetBlockHeaderId("[T1:640x480x60]", id, sizeof id));
+    EXPECT_FALSE(GetBlockHeaderId("[M1]", id, sizeof id));
+    int64_t number = -1;
+    for (const char *bad : {"X1:640x480x60", "T:640x480x60", "T12", "T1234567890123456789:1x1x1"})
+        EXPECT_FALSE(GetBlockNumber(bad, &number)) << bad;
+    EXPECT_EQ(number, -1);
+}
 
 } // namespace
