@@ -79,10 +79,6 @@ void PutBytes(Tag_Out_File *out, const char *text, size_t n) {
     }
 }
 
-void PutText(Tag_Out_File *out, const char *text) {
-    PutBytes(out, text, strlen(text));
-}
-
 // One line: the format with its "%s" (a text, "(null)" for a null pointer) and
 // "%d" (an int) filled, then the line end. The formats are this file's own and
 // hold no other "%".
@@ -97,7 +93,7 @@ void PutLine(Tag_Out_File *out, const char *format, ...) {
             break;
         if (p[1] == 's') {
             const char *text = va_arg(args, const char *);
-            PutText(out, text != nullptr ? text : "(null)");
+            PutString(out, text != nullptr ? text : "(null)");
         } else { // "%d"
             char number[16];
             int n = snprintf(number, sizeof number, "%d", va_arg(args, int));

@@ -251,9 +251,8 @@ bool SameId(const Tag_Video_Timing &a, const Tag_Video_Timing &b) {
 bool RoundedTwin(const Tag_Edid_Mode &dtd, const Tag_Edid_Mode &listed) {
     if (dtd.source != Edid_Source::kDetailed || listed.source == Edid_Source::kDetailed)
         return false;
-    Tag_Video_Timing rounded = listed.timing;
-    rounded.clock_hz = GetDetailedClock(listed.timing.clock_hz);
-    return SameTimingNumbers(&rounded, &dtd.timing);
+    const Tag_Video_Timing stated = GetDetailedTiming(listed.timing);
+    return SameTimingNumbers(&stated, &dtd.timing);
 }
 
 void AddMode(Tag_Decoder *d, const Tag_Edid_Mode &mode) {
@@ -318,7 +317,7 @@ void AddDetailed(Tag_Decoder *d, const uint8_t *p, int32_t block, int32_t index)
     const int64_t v_border = p[16];
     Tag_Edid_Mode mode = origin;
     Tag_Video_Timing &t = mode.timing;
-    t.clock_hz = (p[0] | p[1] << 8) * INT64_C(10000);
+    t.clock_hz = (p[0] | p[1] << 8) * kEdidDtdClockUnitHz;
     t.h_active = h_active;
     t.h_front_porch = h_offset + h_border;
     t.h_sync = h_sync;
@@ -559,7 +558,7 @@ void ReadRange(const uint8_t *p, Tag_Edid *edid) {
     r.h_min_khz = p[7] + h_min_extra;
     r.h_max_khz = p[8] + h_max_extra;
     r.support = static_cast<Edid_Range_Support>(p[10]);
-    r.max_clock_khz = p[9] * 10000;
+    r.max_clock_khz = p[9] * kEdidRangeClockUnitKhz;
     if (r.support == Edid_Range_Support::kSecondaryGtf) {
         r.gtf_start_khz = p[12] * 2;
         r.gtf_curve = Tag_Gtf_Curve{p[13], p[14] | p[15] << 8, p[16], p[17]};
@@ -784,8 +783,14 @@ bool DecodeEdid(const uint8_t *bytes, size_t size, bool force, Tag_Edid *edid,
 }
 
 int64_t GetDetailedClock(int64_t clock_hz) {
-    const int64_t unit = 10000;
+    const int64_t unit = kEdidDtdClockUnitHz;
     return clock_hz >= 0 ? (clock_hz + unit / 2) / unit * unit : clock_hz;
+}
+
+Tag_Video_Timing GetDetailedTiming(const Tag_Video_Timing &timing) {
+    Tag_Video_Timing stated = timing;
+    stated.clock_hz = GetDetailedClock(timing.clock_hz);
+    return stated;
 }
 
 bool DescribeEdidMode(const Tag_Edid_Mode *mode, char *buffer, size_t size) {

@@ -9,18 +9,16 @@ namespace {
 const int32_t kStandardSlots = 8;
 const size_t kNameMax = 13;
 
-// A detailed timing's fields: 10 kHz clock units in 16 bits, active and
-// blanking in 12 bits, horizontal front porch and sync in 10, vertical in 6.
-const int64_t kDtdClockUnitHz = 10000;
-const int64_t kDtdClockMaxHz = 65535 * kDtdClockUnitHz;
+// A detailed timing's fields: clock units in 16 bits, active and blanking in
+// 12 bits, horizontal front porch and sync in 10, vertical in 6.
+const int64_t kDtdClockMaxHz = 65535 * kEdidDtdClockUnitHz;
 const int64_t kDtdCountMax = 4095;
 const int64_t kDtdHPartMax = 1023;
 const int64_t kDtdVPartMax = 63;
 
-// The range descriptor's bytes: rates 1 .. 255, the clock in 10 MHz.
+// The range descriptor's bytes: rates 1 .. 255, the clock in its units.
 const int64_t kRangeRateMax = 255;
-const int64_t kRangeClockUnitKhz = 10000;
-const int64_t kRangeClockMaxKhz = 255 * kRangeClockUnitKhz;
+const int64_t kRangeClockMaxKhz = 255 * kEdidRangeClockUnitKhz;
 
 // sRGB's primaries and white point as 10-bit fractions: red x y, green x y,
 // blue x y, white x y.
@@ -29,7 +27,7 @@ const int32_t kChromaticity[8] = {655, 338, 307, 614, 154, 61, 320, 337};
 // Why a detailed timing cannot hold the mode exactly; Edid_Unplaced::kNone when
 // it can.
 Edid_Unplaced DetailedFault(const Tag_Video_Timing &t) {
-    if (t.clock_hz % kDtdClockUnitHz != 0 || t.clock_hz > kDtdClockMaxHz)
+    if (t.clock_hz % kEdidDtdClockUnitHz != 0 || t.clock_hz > kDtdClockMaxHz)
         return Edid_Unplaced::kClock;
     const int64_t h_blank = t.h_front_porch + t.h_sync + t.h_back_porch;
     const int64_t v_blank = t.v_front_porch + t.v_sync + t.v_back_porch;
@@ -44,7 +42,7 @@ Edid_Unplaced DetailedFault(const Tag_Video_Timing &t) {
 }
 
 void WriteDetailed(const Tag_Video_Timing &t, uint8_t *p) {
-    const int64_t clock = t.clock_hz / kDtdClockUnitHz;
+    const int64_t clock = t.clock_hz / kEdidDtdClockUnitHz;
     const int64_t h_blank = t.h_front_porch + t.h_sync + t.h_back_porch;
     const int64_t v_blank = t.v_front_porch + t.v_sync + t.v_back_porch;
     const int64_t fields[18] = {clock & 0xff,
@@ -103,8 +101,8 @@ void AppendMode(Tag_Text_Sink *sink, int32_t index, const Tag_Video_Timing &t) {
 bool MakeRange(const Tag_Edid_Request &request, Tag_Edid_Range *range, Tag_Timing_Error *error) {
     if (request.range != nullptr) {
         *range = *request.range;
-        range->max_clock_khz = (range->max_clock_khz + kRangeClockUnitKhz - 1) /
-                               kRangeClockUnitKhz * kRangeClockUnitKhz;
+        range->max_clock_khz = (range->max_clock_khz + kEdidRangeClockUnitKhz - 1) /
+                               kEdidRangeClockUnitKhz * kEdidRangeClockUnitKhz;
     } else {
         *range = Tag_Edid_Range();
         for (int32_t i = 0; i < request.mode_count; ++i) {
@@ -117,8 +115,8 @@ bool MakeRange(const Tag_Edid_Request &request, Tag_Edid_Range *range, Tag_Timin
             const int64_t h_high = (t.clock_hz + h_total * 1000 - 1) / (h_total * 1000);
             const int64_t v_low = t.clock_hz / frame;
             const int64_t v_high = (t.clock_hz + frame - 1) / frame;
-            const int64_t clock = (t.clock_hz + kRangeClockUnitKhz * 1000 - 1) /
-                                  (kRangeClockUnitKhz * 1000) * kRangeClockUnitKhz;
+            const int64_t clock = (t.clock_hz + kEdidRangeClockUnitKhz * 1000 - 1) /
+                                  (kEdidRangeClockUnitKhz * 1000) * kEdidRangeClockUnitKhz;
             const int64_t cap = INT32_MAX;
             auto low = [&](int32_t *field, int64_t value) {
                 *field = static_cast<int32_t>(i == 0 || value < *field ? value : *field);
@@ -162,13 +160,6 @@ bool MakeRange(const Tag_Edid_Request &request, Tag_Edid_Range *range, Tag_Timin
         return false;
     }
     return true;
-}
-
-// The mode with the clock a detailed timing states for it.
-Tag_Video_Timing Rounded(const Tag_Video_Timing &t) {
-    Tag_Video_Timing rounded = t;
-    rounded.clock_hz = GetDetailedClock(t.clock_hz);
-    return rounded;
 }
 
 // The standard timing code that decodes into the mode exactly, if any.
@@ -275,7 +266,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
             continue;
         if (DetailedFault(t) == Edid_Unplaced::kNone)
             preferred = i;
-        else if (DetailedFault(Rounded(t)) == Edid_Unplaced::kNone &&
+        else if (DetailedFault(GetDetailedTiming(t)) == Edid_Unplaced::kNone &&
                  (FindEstablishedBit(t) >= 0 ||
                   (i < kStandardSlots && FindStandardCode(t, range, code))))
             preferred = i, preferred_rounded = true;
@@ -315,7 +306,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
     uint8_t *slot[kEdidDescriptorCount];
     for (int32_t i = 0; i < kEdidDescriptorCount; ++i)
         slot[i] = b + kEdidDescriptorStart + i * kEdidDescriptorSize;
-    WriteDetailed(Rounded(r.modes[preferred]), slot[0]);
+    WriteDetailed(GetDetailedTiming(r.modes[preferred]), slot[0]);
     int32_t free_slot = 1;
     const int32_t timing_slots = 2;
     int32_t standard_count = 0;
@@ -355,7 +346,7 @@ bool EncodeEdid(const Tag_Edid_Request *request, uint8_t block[kEdidBlockSize],
     p[1] = static_cast<uint8_t>(range.v_max_hz);
     p[2] = static_cast<uint8_t>(range.h_min_khz);
     p[3] = static_cast<uint8_t>(range.h_max_khz);
-    p[4] = static_cast<uint8_t>(range.max_clock_khz / kRangeClockUnitKhz);
+    p[4] = static_cast<uint8_t>(range.max_clock_khz / kEdidRangeClockUnitKhz);
     p[5] = static_cast<uint8_t>(Edid_Range_Support::kGtf);
     p[6] = 0x0a;
     memset(p + 7, ' ', 6);

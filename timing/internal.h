@@ -75,6 +75,13 @@ const size_t kEdidDescriptorSize = 18;
 const int32_t kEdidDescriptorCount = 4;
 // The established timing bits I and II and the manufacturer's (byte 37 bit 7).
 const int32_t kEdidEstablishedBits = 17;
+// A detailed timing states its clock in units of 10 kHz; the range
+// descriptor its clock limit in units of 10 MHz.
+const int64_t kEdidDtdClockUnitHz = 10000;
+const int64_t kEdidRangeClockUnitKhz = 10000;
+// The mode as a detailed timing states it: its clock in those units
+// (GetDetailedClock), every other number as it is (edid.cpp).
+Tag_Video_Timing GetDetailedTiming(const Tag_Video_Timing &timing);
 // The checksum byte (byte 127) that makes a block's 128 bytes sum to 0
 // modulo 256 (edid.cpp): the encoder writes it, a checksum refusal names it.
 uint8_t GetEdidChecksum(const uint8_t *block);
