@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "common/ascii.h"
+#include "common/name_table.h"
 #include "resdat/resdat.h"
 
 namespace {
@@ -30,18 +31,10 @@ struct Tag_Name_Table {
     size_t mask;
 };
 
-// The slots of a table for that many entries.
-size_t SlotsFor(size_t entries) {
-    size_t slots = 2;
-    while (slots < 2 * entries)
-        slots *= 2;
-    return slots;
-}
-
-// A table for entries over slots (at least SlotsFor(entries) of them),
+// A table for entries over slots (at least NameTableSlots(entries) of them),
 // emptied.
 Tag_Name_Table EmptyTable(int32_t *slots, size_t entries) {
-    const size_t count = SlotsFor(entries);
+    const size_t count = NameTableSlots(entries);
     memset(slots, 0, count * sizeof *slots);
     return Tag_Name_Table{slots, count - 1};
 }
@@ -50,17 +43,14 @@ Tag_Name_Table EmptyTable(int32_t *slots, size_t entries) {
 // one where it goes. key_of(index, &name, &occurrence) gives an entry's key.
 template <typename Key_Of>
 size_t FindSlot(const Tag_Name_Table &table, const char *name, int32_t occurrence, Key_Of key_of) {
-    size_t i = (AsciiHashIgnoringCase(name) ^ static_cast<uint32_t>(occurrence) * 2654435761u) &
-               table.mask;
-    while (table.slots[i] != 0) {
+    const uint32_t hash =
+        AsciiHashIgnoringCase(name) ^ static_cast<uint32_t>(occurrence) * 2654435761u;
+    return FindNameSlot(table.slots, table.mask, hash, [&](int32_t slot) {
         const char *other = "";
         int32_t other_occurrence = 0;
-        key_of(table.slots[i] - 1, &other, &other_occurrence);
-        if (other_occurrence == occurrence && AsciiEqualIgnoringCase(other, name))
-            break;
-        i = (i + 1) & table.mask;
-    }
-    return i;
+        key_of(slot - 1, &other, &other_occurrence);
+        return other_occurrence == occurrence && AsciiEqualIgnoringCase(other, name);
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -154,7 +144,7 @@ bool TakeDiffSnapshot(Tag_Diff_Snapshot *snapshot) {
     snapshot->store =
         static_cast<Tag_Diff_Mode *>(malloc(std::max<size_t>(modes, 1) * sizeof(Tag_Diff_Mode)));
     snapshot->text = static_cast<char *>(malloc(std::max<size_t>(text, 1)));
-    int32_t *slots = static_cast<int32_t *>(malloc(SlotsFor(longest) * sizeof(int32_t)));
+    int32_t *slots = static_cast<int32_t *>(malloc(NameTableSlots(longest) * sizeof(int32_t)));
     if (snapshot->monitors == nullptr || snapshot->store == nullptr || snapshot->text == nullptr ||
         slots == nullptr) {
         free(slots);
@@ -214,8 +204,8 @@ bool StartCompare(const Tag_Diff_Snapshot *a, const Tag_Diff_Snapshot *b, Tag_Co
     const size_t a_modes = static_cast<size_t>(LongestMonitor(a)) + 1;
     const size_t b_modes = static_cast<size_t>(LongestMonitor(b)) + 1;
     const size_t b_monitors = static_cast<size_t>(b->monitor_count) + 1;
-    const size_t monitor_slots = SlotsFor(b_monitors);
-    const size_t mode_slots = SlotsFor(b_modes);
+    const size_t monitor_slots = NameTableSlots(b_monitors);
+    const size_t mode_slots = NameTableSlots(b_modes);
     const size_t numbers = monitor_slots + mode_slots + 3 * a_modes + b_modes;
     c->block = malloc(numbers * sizeof(int32_t) + a_modes + b_monitors);
     if (c->block == nullptr)

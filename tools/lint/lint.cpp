@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "common/ascii.h"
+#include "common/name_table.h"
 #include "install/crt_timing.h"
 #include "timing/timing.h"
 
@@ -439,7 +440,7 @@ void LintBlocks(const Tag_Lint_Range *range, const unsigned char *used, Lint_Sin
 }
 
 // A table of one monitor's resolutions by their text (ignoring case): slots
-// of entries, a power of two of them, at least twice the longest list.
+// of entries, NameTableSlots of the longest list.
 struct Tag_Resolution_Table {
     const Tag_Resolution_Entry **slots;
     size_t mask;
@@ -451,10 +452,11 @@ void LintMonitorResolutions(const Tag_Monitor_Entry *monitor, Tag_Resolution_Tab
                             Lint_Sink sink, void *context) {
     memset(table.slots, 0, (table.mask + 1) * sizeof *table.slots);
     for (const Tag_Resolution_Entry *r = monitor->res_list; r != nullptr; r = r->next) {
-        size_t i = AsciiHashIgnoringCase(r->res_id_string) & table.mask;
-        while (table.slots[i] != nullptr &&
-               !AsciiEqualIgnoringCase(table.slots[i]->res_id_string, r->res_id_string))
-            i = (i + 1) & table.mask;
+        const size_t i =
+            FindNameSlot(table.slots, table.mask, AsciiHashIgnoringCase(r->res_id_string),
+                         [r](const Tag_Resolution_Entry *listed) {
+                             return AsciiEqualIgnoringCase(listed->res_id_string, r->res_id_string);
+                         });
         const Tag_Resolution_Entry *first = table.slots[i];
         if (first == nullptr) {
             table.slots[i] = r;
@@ -481,9 +483,7 @@ bool LintMonitors(Lint_Sink sink, void *context) {
             ++count;
         longest = std::max(longest, count);
     }
-    size_t slots = 2;
-    while (slots < 2 * longest)
-        slots *= 2;
+    const size_t slots = NameTableSlots(longest);
     Tag_Resolution_Table table{
         static_cast<const Tag_Resolution_Entry **>(malloc(slots * sizeof(Tag_Resolution_Entry *))),
         slots - 1};

@@ -83,16 +83,16 @@ const Tag_Option kLintOptions[] = {{"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in 
                                    {"--force", nullptr},
                                    {nullptr, nullptr}};
 
-const Tag_Option kMakeEdidOptions[] = {
-    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
-    {"--vendor", "three letters"},
-    {"--product", "a number from 0 to 65535"},
-    {nullptr, nullptr}};
-const Tag_Option kChartOptions[] = {
-    {"--svg", "a file name"},
-    {"--range", "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz"},
-    {"--edid", "an EDID file"},
-    {nullptr, nullptr}};
+// The range of make-edid and chart, which an EDID must be able to hold.
+const char kWholeRange[] = "HMIN-HMAX,VMIN-VMAX,CLOCKMAX in whole kHz and Hz, and MHz";
+const Tag_Option kMakeEdidOptions[] = {{"--range", kWholeRange},
+                                       {"--vendor", "three letters"},
+                                       {"--product", "a number from 0 to 65535"},
+                                       {nullptr, nullptr}};
+const Tag_Option kChartOptions[] = {{"--svg", "a file name"},
+                                    {"--range", kWholeRange},
+                                    {"--edid", "an EDID file"},
+                                    {nullptr, nullptr}};
 
 const Tag_Command kCommands[] = {
     {"check", "FILE", "Load FILE and print a one-line summary, or where and why it is refused.", 1,
